@@ -1,0 +1,78 @@
+#include "app/AppDelegate.hpp"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/StartupAlert.hpp"
+#include "kit/common/Language.hpp"
+#include "kit/common/Log.hpp"
+#include "kit/protocol/AgentSocket.hpp"
+#include "kit/setup/AgentConnection.hpp"
+#include "kit/tools/ToolError.hpp"
+
+namespace {
+
+sigset_t quitSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+  return set;
+}
+
+}  // namespace
+
+void AppDelegate::run() {
+  signal(SIGPIPE, SIG_IGN);
+  // Blocked before any thread starts, so that only waitForQuit receives them.
+  sigset_t quit = quitSignals();
+  pthread_sigmask(SIG_BLOCK, &quit, nullptr);
+  start();
+  waitForQuit();
+}
+
+void AppDelegate::start() {
+  auto server = std::make_unique<SocketServer>(AgentSocket::path(), overlay_);
+  try {
+    server->start();
+  } catch (const ToolError& error) {
+    Log::error(Log::app, "Tarnwick: " + error.description);
+    std::fprintf(stderr, "Tarnwick: %s\n", error.description.c_str());
+    if (interactive_) showStartupError(error.description);
+    std::exit(1);
+  }
+  server_ = std::move(server);
+  Log::info(Log::app, "Listening on " + server_->path());
+  if (interactive_) showConnectionHelp();
+}
+
+void AppDelegate::showStartupError(const std::string& error) {
+  auto alert = StartupAlert::forError(error, Language::prefersGerman());
+  std::fprintf(stderr, "\n%s\n\n%s\n", alert.title.c_str(), alert.text.c_str());
+}
+
+void AppDelegate::showConnectionHelp() {
+  const bool german = Language::prefersGerman();
+  const auto connection = AgentConnection::current();
+  std::printf(german ? "Tarnwick läuft. Agenten verbinden sich über den Socket %s.\n\n"
+                       "Claude Code verbindest du mit:\n  %s\n\n"
+                       "Andere MCP-Clients starten diesen Befehl als stdio-Server:\n  %s\n\n"
+                       "Starte danach eine neue Sitzung deines Agenten, damit er die Werkzeuge lädt.\n"
+                     : "Tarnwick is running. Agents connect through the socket %s.\n\n"
+                       "To connect Claude Code, run:\n  %s\n\n"
+                       "Other MCP clients start this command as a stdio server:\n  %s\n\n"
+                       "Then start a new session of your agent so it loads the tools.\n",
+              server_->path().c_str(), connection.claudeCommand().c_str(), connection.genericCommand().c_str());
+  std::fflush(stdout);
+}
+
+void AppDelegate::waitForQuit() {
+  sigset_t quit = quitSignals();
+  int received = 0;
+  while (sigwait(&quit, &received) != 0) {
+  }
+  Log::info(Log::app, "Quitting on signal " + std::to_string(received));
+  // Connection threads are still running; skipping static destructors keeps them safe.
+  std::_Exit(0);
+}

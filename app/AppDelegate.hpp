@@ -1,0 +1,24 @@
+#pragma once
+#include <memory>
+
+#include "app/CursorOverlay.hpp"
+#include "kit/protocol/SocketServer.hpp"
+
+// The resident app: the agent socket, the engine behind it and the shared services.
+class AppDelegate {
+ public:
+  explicit AppDelegate(bool interactive) : interactive_(interactive) {}
+
+  // Starts everything and serves until the process is asked to quit.
+  [[noreturn]] void run();
+
+ private:
+  void start();
+  void showStartupError(const std::string& error);
+  void showConnectionHelp();
+  [[noreturn]] void waitForQuit();
+
+  const bool interactive_;
+  std::shared_ptr<CursorOverlay> overlay_ = std::make_shared<CursorOverlay>();
+  std::unique_ptr<SocketServer> server_;
+};

@@ -1,0 +1,9 @@
+#pragma once
+#include <string>
+
+// The startup error as the user reads it: a title and a text, in English or German.
+struct StartupAlert {
+  std::string title;
+  std::string text;
+  static StartupAlert forError(const std::string& error, bool german);
+};

@@ -1,0 +1,29 @@
+#include <cstdio>
+#include <cstring>
+
+#include "app/AppDelegate.hpp"
+#include "kit/common/Paths.hpp"
+#include "kit/protocol/MCPConnection.hpp"
+#include "kit/protocol/Relay.hpp"
+
+namespace {
+
+[[noreturn]] void helperNotBuilt(const char* mode) {
+  std::fprintf(stderr, "tarnwick %s: this helper is not built yet in this version.\n", mode);
+  std::exit(69);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* mode = argc > 1 ? argv[1] : nullptr;
+  auto is = [mode](const char* word) { return mode != nullptr && std::strcmp(mode, word) == 0; };
+
+  if (is("mcp")) Bridge::run(Paths::ownExecutable());
+  if (is("window-list") || is("stack-watch")) helperNotBuilt(mode);
+  if (is("--version")) {
+    std::printf("%s\n", MCPConnection::version);
+    return 0;
+  }
+  AppDelegate(mode == nullptr || is("setup")).run();
+}

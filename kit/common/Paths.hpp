@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+// Where the user's files for Tarnwick live on this machine.
+namespace Paths {
+
+std::string home();
+// $XDG_STATE_HOME/tarnwick, by default ~/.local/state/tarnwick: state files and the agent socket.
+std::string stateDirectory();
+// $XDG_CONFIG_HOME/tarnwick, by default ~/.config/tarnwick: the settings file.
+std::string configDirectory();
+// Creates the directory and its missing parents with permissions 0700; false on failure.
+bool makePrivateDirectory(const std::string& path);
+// This process's own executable, absolute.
+std::string ownExecutable();
+// The last component of a path, trailing slashes ignored ("/a/b/" gives "b").
+std::string lastComponent(const std::string& path);
+
+}  // namespace Paths

@@ -1,0 +1,19 @@
+#pragma once
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+#include "kit/common/Geometry.hpp"
+
+using WindowNumber = uint32_t;
+
+// One window as the window server lists it.
+struct WindowInfo {
+  WindowNumber number = 0;
+  pid_t pid = 0;
+  std::string title;
+  Rect frame;  // global screen points
+  int layer = 0;
+  bool isOnScreen = false;  // reported on screen with an alpha above 0
+};

@@ -1,0 +1,47 @@
+#include "kit/protocol/AgentSocket.hpp"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "kit/common/Paths.hpp"
+
+namespace AgentSocket {
+
+std::string path() {
+  if (const char* configured = std::getenv("TARNWICK_SOCKET"); configured != nullptr && *configured != '\0') {
+    return configured;
+  }
+  std::string directory = Paths::stateDirectory();
+  Paths::makePrivateDirectory(directory);
+  return directory + "/tarnwick.sock";
+}
+
+sockaddr_un address(const std::string& path) {
+  sockaddr_un result;
+  std::memset(&result, 0, sizeof result);
+  result.sun_family = AF_UNIX;
+  std::memcpy(result.sun_path, path.data(), std::min(path.size(), maxPathBytes));
+  return result;
+}
+
+std::optional<int> connect(const std::string& path) {
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return std::nullopt;
+  sockaddr_un target = address(path);
+  int result;
+  do {
+    result = ::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    close(fd);
+    return std::nullopt;
+  }
+  return fd;
+}
+
+}  // namespace AgentSocket

@@ -1,0 +1,22 @@
+#pragma once
+#include <sys/un.h>
+
+#include <optional>
+#include <string>
+
+// The Unix-domain socket on which the resident app serves agents.
+namespace AgentSocket {
+
+inline constexpr size_t maxPathBytes = 103;
+
+// TARNWICK_SOCKET when set, used unchanged; otherwise tarnwick.sock in the state
+// directory, which is then created with permissions 0700 (failure ignored).
+std::string path();
+
+// The address for a path; paths longer than maxPathBytes are cut there.
+sockaddr_un address(const std::string& path);
+
+// A connected stream socket, or none.
+std::optional<int> connect(const std::string& path);
+
+}  // namespace AgentSocket

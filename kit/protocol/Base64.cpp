@@ -1,0 +1,24 @@
+#include "kit/protocol/Base64.hpp"
+
+namespace Base64 {
+
+std::string encode(const std::vector<unsigned char>& bytes) {
+  static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    unsigned value = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
+    for (int shift : {18, 12, 6, 0}) text += alphabet[(value >> shift) & 63];
+  }
+  if (size_t rest = bytes.size() - i; rest > 0) {
+    unsigned value = bytes[i] << 16 | (rest == 2 ? bytes[i + 1] << 8 : 0);
+    text += alphabet[(value >> 18) & 63];
+    text += alphabet[(value >> 12) & 63];
+    text += rest == 2 ? alphabet[(value >> 6) & 63] : '=';
+    text += '=';
+  }
+  return text;
+}
+
+}  // namespace Base64

@@ -1,0 +1,91 @@
+#include "kit/protocol/Lines.hpp"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace Lines {
+namespace {
+
+ssize_t writeSome(int fd, const char* bytes, size_t count) {
+  ssize_t written = send(fd, bytes, count, MSG_NOSIGNAL);
+  if (written < 0 && errno == ENOTSOCK) written = ::write(fd, bytes, count);
+  return written;
+}
+
+}  // namespace
+
+bool write(int fd, std::string_view message) {
+  std::string buffer;
+  buffer.reserve(message.size() + 1);
+  buffer.append(message).push_back('\n');
+  size_t offset = 0;
+  while (offset < buffer.size()) {
+    ssize_t written = writeSome(fd, buffer.data() + offset, buffer.size() - offset);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    offset += static_cast<size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace Lines
+
+void LineReader::append(const char* bytes, size_t count) {
+  buffer_.append(bytes, count);
+  if (bufferHasLine()) return;
+  if (buffer_.size() > maxLine_) {
+    buffer_.clear();
+    scanned_ = 0;
+    discarding_ = true;
+  }
+}
+
+bool LineReader::bufferHasLine() {
+  size_t newline = buffer_.find('\n', scanned_);
+  if (newline == std::string::npos) {
+    scanned_ = buffer_.size();
+    return false;
+  }
+  if (discarding_) {
+    // The rest of an oversized line ends here; drop it and look again.
+    buffer_.erase(0, newline + 1);
+    scanned_ = 0;
+    discarding_ = false;
+    return bufferHasLine();
+  }
+  scanned_ = newline;
+  return true;
+}
+
+std::optional<std::string> LineReader::next() {
+  char area[readSize];
+  for (;;) {
+    while (bufferHasLine()) {
+      size_t newline = scanned_;
+      std::string line = buffer_.substr(0, newline);
+      buffer_.erase(0, newline + 1);
+      scanned_ = 0;
+      if (!line.empty()) return line;
+    }
+    ssize_t count = read(fd_, area, sizeof area);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return std::nullopt;
+    append(area, static_cast<size_t>(count));
+  }
+}
+
+bool LineReader::hasQueuedLine() {
+  char area[readSize];
+  for (;;) {
+    if (bufferHasLine()) return true;
+    pollfd entry{fd_, POLLIN, 0};
+    if (poll(&entry, 1, 0) <= 0 || (entry.revents & POLLIN) == 0) return false;
+    ssize_t count = recv(fd_, area, sizeof area, MSG_DONTWAIT);
+    if (count < 0 && errno == ENOTSOCK) count = 0;  // a pipe: nothing more without blocking
+    if (count <= 0) return false;
+    append(area, static_cast<size_t>(count));
+  }
+}

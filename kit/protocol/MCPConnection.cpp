@@ -1,0 +1,134 @@
+#include "kit/protocol/MCPConnection.hpp"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "kit/common/Log.hpp"
+#include "kit/protocol/Base64.hpp"
+#include "kit/protocol/ServerInstructions.hpp"
+#include "kit/tools/Catalogue.hpp"
+#include "kit/tools/ToolError.hpp"
+#include "kit/tools/Tools.hpp"
+
+namespace {
+
+Json textContent(const std::string& text) { return Json{{"type", "text"}, {"text", text}}; }
+
+Json resultContent(const ToolResult& result) {
+  Json content = Json::array({textContent(result.text)});
+  if (result.jpeg) {
+    content.push_back({{"type", "image"}, {"data", Base64::encode(*result.jpeg)}, {"mimeType", "image/jpeg"}});
+  }
+  return Json{{"content", std::move(content)}};
+}
+
+size_t characterCount(const std::string& text) {
+  size_t count = 0;
+  for (unsigned char byte : text) count += (byte & 0xC0) != 0x80;
+  return count;
+}
+
+std::string seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+}  // namespace
+
+MCPConnection::MCPConnection(int socket, int64_t sessionID, std::weak_ptr<CursorPresenter> presenter)
+    : socket_(socket), sessionID_(sessionID), presenter_(std::move(presenter)), reader_(socket) {}
+
+std::shared_ptr<AgentSession> MCPConnection::run() {
+  while (auto line = reader_.next()) handle(*line);
+  close(socket_);
+  return session_;
+}
+
+void MCPConnection::send(const Json& message) {
+  std::string text;
+  try {
+    text = JsonText::compact(message);
+  } catch (const std::exception&) {
+    return;  // an answer that cannot be serialised is dropped
+  }
+  std::lock_guard guard(writeLock_);
+  Lines::write(socket_, text);
+}
+
+void MCPConnection::answer(const Json& request, const char* key, Json value) {
+  auto id = request.find("id");
+  if (id == request.end()) return;
+  send(Json{{"jsonrpc", "2.0"}, {"id", *id}, {key, std::move(value)}});
+}
+
+void MCPConnection::handle(const std::string& line) {
+  auto parsed = JsonText::parse(line);
+  if (!parsed || !parsed->is_object()) return;
+  const Json& message = *parsed;
+
+  if (auto hello = message.find("tarnwick"); hello != message.end() && hello->is_object()) {
+    auto cwd = hello->find("cwd");
+    workingDirectory_ = cwd != hello->end() && cwd->is_string() ? std::optional(cwd->get<std::string>()) : std::nullopt;
+    return;
+  }
+  auto method = message.find("method");
+  if (method == message.end() || !method->is_string()) return;
+  const auto& name = method->get_ref<const std::string&>();
+  auto paramsEntry = message.find("params");
+  const Json params = paramsEntry != message.end() && paramsEntry->is_object() ? *paramsEntry : Json::object();
+
+  if (name == "initialize") {
+    answer(message, "result", initializeResult(params));
+  } else if (name == "ping") {
+    answer(message, "result", Json::object());
+  } else if (name == "tools/list") {
+    answer(message, "result", Json{{"tools", Tools::definitions()}});
+  } else if (name == "tools/call") {
+    answer(message, "result", callTool(params));
+  } else {
+    answer(message, "error", Json{{"code", -32601}, {"message", "Method not found: " + name}});
+  }
+}
+
+void MCPConnection::startSession(const std::string& clientName) {
+  if (session_) return;
+  session_ = std::make_shared<AgentSession>(sessionID_, clientName, workingDirectory_);
+  engine_ = std::make_unique<Engine>(session_, presenter_);
+}
+
+Json MCPConnection::initializeResult(const Json& params) {
+  std::string clientName;
+  if (auto info = params.find("clientInfo"); info != params.end() && info->is_object()) {
+    if (auto name = info->find("name"); name != info->end() && name->is_string()) clientName = name->get<std::string>();
+  }
+  startSession(clientName);
+  auto requested = params.find("protocolVersion");
+  return Json{{"protocolVersion", requested != params.end() && requested->is_string() ? *requested
+                                                                                        : Json(defaultProtocolVersion)},
+              {"capabilities", {{"tools", Json::object()}}},
+              {"serverInfo", {{"name", "tarnwick"}, {"version", version}}},
+              {"instructions", serverInstructions()}};
+}
+
+Json MCPConnection::callTool(const Json& params) {
+  startSession("");
+  auto nameEntry = params.find("name");
+  const std::string tool = nameEntry != params.end() && nameEntry->is_string() ? nameEntry->get<std::string>() : "";
+  auto argumentsEntry = params.find("arguments");
+  const Arguments arguments(argumentsEntry != params.end() && argumentsEntry->is_object() ? *argumentsEntry
+                                                                                          : Json::object());
+  const auto started = std::chrono::steady_clock::now();
+  auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
+  try {
+    ToolResult result = Tools::call(tool, arguments, *engine_, [this] { return hasQueuedRequest(); });
+    Log::info(Log::tools, tool + " took " + seconds(elapsed()) + "s, " + std::to_string(characterCount(result.text)) +
+                              " chars, image " + std::to_string(result.jpeg ? result.jpeg->size() : 0) + " bytes");
+    return resultContent(result);
+  } catch (const std::exception& error) {
+    Log::info(Log::tools, tool + " failed after " + seconds(elapsed()) + "s");
+    return Json{{"content", Json::array({textContent(error.what())})}, {"isError", true}};
+  }
+}

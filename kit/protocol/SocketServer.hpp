@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "kit/tools/CursorPresenter.hpp"
+
+// The resident app's listener on the agent socket: one thread and MCPConnection per client.
+class SocketServer {
+ public:
+  SocketServer(std::string path, std::weak_ptr<CursorPresenter> presenter)
+      : path_(std::move(path)) {
+    connections_->presenter = std::move(presenter);
+  }
+
+  // Binds and starts accepting; fails with a ToolError whose text says why.
+  void start();
+
+  const std::string& path() const { return path_; }
+
+ private:
+  // What the accept thread uses; shared so that it never outlives its owner.
+  struct Connections {
+    std::weak_ptr<CursorPresenter> presenter;
+    std::mutex idLock;  // guards nextID
+    int64_t nextID = 1;
+    int64_t takeID();
+  };
+  static void acceptLoop(int listener, std::shared_ptr<Connections> connections);
+
+  std::string path_;
+  std::shared_ptr<Connections> connections_ = std::make_shared<Connections>();
+};

@@ -1,0 +1,144 @@
+#include "tests/support/ChildProcess.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+#include <thread>
+
+#include "kit/protocol/AgentSocket.hpp"
+
+extern char** environ;
+
+namespace {
+
+int exitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                           const std::map<std::string, std::string>& environment) {
+  int in[2], out[2], err[2];
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  std::vector<std::string> storage;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    std::string text = *entry;
+    if (!environment.contains(text.substr(0, text.find('=')))) storage.push_back(text);
+  }
+  for (const auto& [name, value] : environment) storage.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& text : storage) envp.push_back(text.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argvStorage{executable};
+  argvStorage.insert(argvStorage.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& text : argvStorage) argv.push_back(text.data());
+  argv.push_back(nullptr);
+
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    execve(executable.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  input_ = in[1];
+  output_ = out[0];
+  errors_ = err[0];
+}
+
+ChildProcess::~ChildProcess() {
+  if (!status_) {
+    kill(pid_, SIGKILL);
+    wait(std::chrono::seconds(5));
+  }
+  for (int fd : {input_, output_, errors_}) {
+    if (fd >= 0) close(fd);
+  }
+}
+
+bool ChildProcess::writeLine(const std::string& line) { return Lines::write(input_, line); }
+
+void ChildProcess::closeInput() {
+  close(input_);
+  input_ = -1;
+}
+
+std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (auto newline = buffer_.find('\n'); newline != std::string::npos) {
+      std::string line = buffer_.substr(0, newline);
+      buffer_.erase(0, newline + 1);
+      return line;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return std::nullopt;
+    pollfd entry{output_, POLLIN, 0};
+    if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) continue;
+    char area[65536];
+    ssize_t count = read(output_, area, sizeof area);
+    if (count <= 0) return std::nullopt;
+    buffer_.append(area, static_cast<size_t>(count));
+  }
+}
+
+std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
+  if (status_) return status_;
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      status_ = exitCode(status);
+      return status_;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return std::nullopt;
+}
+
+void ChildProcess::signal(int number) { kill(pid_, number); }
+
+std::string ChildProcess::readAllErrors() {
+  std::string text;
+  char area[4096];
+  ssize_t count;
+  while ((count = read(errors_, area, sizeof area)) > 0) text.append(area, static_cast<size_t>(count));
+  return text;
+}
+
+std::string tarnwickExecutable() { return TARNWICK_EXECUTABLE; }
+
+bool waitForSocket(const std::string& path, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (auto fd = AgentSocket::connect(path)) {
+      close(*fd);
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+std::optional<pid_t> socketOwner(const std::string& path) {
+  auto fd = AgentSocket::connect(path);
+  if (!fd) return std::nullopt;
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  int result = getsockopt(*fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length);
+  close(*fd);
+  if (result != 0) return std::nullopt;
+  return credentials.pid;
+}
