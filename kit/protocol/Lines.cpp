@@ -68,7 +68,7 @@ std::optional<std::string> LineReader::next() {
       std::string line = buffer_.substr(0, newline);
       buffer_.erase(0, newline + 1);
       scanned_ = 0;
-      if (!line.empty()) return line;
+      if (!line.empty() && line.size() <= maxLine_) return line;
     }
     ssize_t count = read(fd_, area, sizeof area);
     if (count < 0 && errno == EINTR) continue;

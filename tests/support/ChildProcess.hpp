@@ -27,6 +27,7 @@ class ChildProcess {
   std::optional<int> wait(std::chrono::milliseconds timeout = std::chrono::seconds(20));
   void signal(int number);
   pid_t pid() const { return pid_; }
+  int outputDescriptor() const { return output_; }
   std::string readAllErrors();
 
  private:

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "kit/common/Json.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/TempDirectory.hpp"
+
+namespace {
+
+// A resident app and a relay on a private socket, as an MCP client starts them.
+class RelayEndToEnd : public ::testing::Test {
+ protected:
+  TempDirectory directory;
+  const std::string socket = directory.file("agent.sock");
+  const std::map<std::string, std::string> environment = {
+      {"TARNWICK_SOCKET", socket}, {"XDG_STATE_HOME", directory.file("state")}, {"TARNWICK_LOG", ""}};
+
+  void TearDown() override {
+    // A relaunched app is nobody's child: find it through the socket it serves.
+    if (auto owner = socketOwner(socket)) kill(*owner, SIGKILL);
+  }
+
+  std::unique_ptr<ChildProcess> serve() {
+    auto app = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"}, environment);
+    EXPECT_TRUE(waitForSocket(socket));
+    return app;
+  }
+
+  std::unique_ptr<ChildProcess> relay() {
+    return std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"mcp"}, environment);
+  }
+
+  static Json call(ChildProcess& relay, const Json& request) {
+    EXPECT_TRUE(relay.writeLine(JsonText::compact(request)));
+    auto line = relay.readLine();
+    EXPECT_TRUE(line) << "no answer to " << request.dump();
+    return line ? Json::parse(*line) : Json();
+  }
+
+  static Json toolCall(int id, const std::string& tool, Json arguments = Json::object()) {
+    return {{"jsonrpc", "2.0"}, {"id", id}, {"method", "tools/call"},
+            {"params", {{"name", tool}, {"arguments", std::move(arguments)}}}};
+  }
+};
+
+Json request(Json id, const std::string& method) { return {{"jsonrpc", "2.0"}, {"id", id}, {"method", method}}; }
+
+}  // namespace
+
+TEST_F(RelayEndToEnd, AnswersTheSessionMessagesThroughTheApp) {
+  auto app = serve();
+  auto client = relay();
+  Json init = call(*client, {{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
+                             {"params", {{"protocolVersion", "2025-03-26"}, {"clientInfo", {{"name", "test"}}}}}});
+  EXPECT_EQ(init["result"]["protocolVersion"], "2025-03-26");
+  EXPECT_EQ(init["result"]["serverInfo"]["name"], "tarnwick");
+
+  client->writeLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+  Json list = call(*client, request("list", "tools/list"));
+  EXPECT_EQ(list["id"], "list");
+  ASSERT_EQ(list["result"]["tools"].size(), 14u);
+  int readOnly = 0;
+  for (const auto& tool : list["result"]["tools"]) readOnly += tool["annotations"]["readOnlyHint"].get<bool>();
+  EXPECT_EQ(readOnly, 2);
+
+  EXPECT_EQ(call(*client, request(nullptr, "ping")), Json({{"jsonrpc", "2.0"}, {"id", nullptr}, {"result", Json::object()}}));
+  EXPECT_EQ(call(*client, request(4, "prompts/list"))["error"]["code"], -32601);
+  Json failed = call(*client, toolCall(5, "click", {{"app", "Notes"}, {"mouse_button", "side"}}));
+  EXPECT_EQ(failed["result"]["isError"], true);
+  EXPECT_EQ(failed["result"]["content"][0]["text"], "Unknown mouse_button \"side\". Use left, right or middle.");
+
+  client->closeInput();
+  EXPECT_EQ(client->wait(), 0);
+  EXPECT_FALSE(app->wait(std::chrono::milliseconds(100))) << "the app outlives its clients";
+}
+
+TEST_F(RelayEndToEnd, ASecondAppOnTheSamePathExitsAndLeavesTheFirstServing) {
+  auto first = serve();
+  ChildProcess second(tarnwickExecutable(), {"serve"}, environment);
+  EXPECT_EQ(second.wait(), 1);
+  EXPECT_NE(second.readAllErrors().find("Tarnwick is already running."), std::string::npos);
+  auto client = relay();
+  EXPECT_EQ(call(*client, request(1, "ping"))["result"], Json::object());
+  EXPECT_EQ(socketOwner(socket), first->pid());
+}
+
+TEST_F(RelayEndToEnd, AnAppThatDiesMidCallIsAnsweredForAndRelaunched) {
+  auto app = serve();
+  auto client = relay();
+  EXPECT_EQ(call(*client, request(1, "ping"))["result"], Json::object());
+
+  // Stopped, the app cannot answer; the call is then outstanding when it dies.
+  app->signal(SIGSTOP);
+  client->writeLine(JsonText::compact(toolCall(2, "list_apps")));
+  client->writeLine(JsonText::compact(toolCall(3, "list_apps")));
+  client->writeLine(JsonText::compact(request("3", "ping")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  app->signal(SIGKILL);
+  EXPECT_TRUE(app->wait());
+
+  std::set<std::string> answered;
+  for (int i = 0; i < 3; ++i) {
+    auto line = client->readLine();
+    ASSERT_TRUE(line);
+    Json answer = Json::parse(*line);
+    EXPECT_EQ(answer["result"]["isError"], true);
+    EXPECT_EQ(answer["result"]["content"][0]["text"],
+              "Tarnwick restarted while this call ran; check the app with get_app_state and call the tool again if "
+              "needed.");
+    answered.insert(answer["id"].dump());
+  }
+  EXPECT_EQ(answered, (std::set<std::string>{"2", "3", "\"3\""})) << "id 3 and id \"3\" are tracked apart";
+
+  client->writeLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+  Json list = call(*client, request(4, "tools/list"));
+  EXPECT_EQ(list["id"], 4) << "the notification got no output and the next call relaunched the app";
+  EXPECT_EQ(list["result"]["tools"].size(), 14u);
+  EXPECT_TRUE(socketOwner(socket));
+}
+
+TEST_F(RelayEndToEnd, RelayWithNoAppStartsOneItself) {
+  auto client = relay();
+  EXPECT_EQ(call(*client, request(1, "ping"))["result"], Json::object());
+  EXPECT_TRUE(socketOwner(socket));
+  client->closeInput();
+  EXPECT_EQ(client->wait(), 0);
+}
+
+TEST_F(RelayEndToEnd, RelayThatCannotStartTheAppSaysSo) {
+  // A directory that does not exist: no app can listen there.
+  ChildProcess client(tarnwickExecutable(), {"mcp"},
+                      {{"TARNWICK_SOCKET", directory.file("missing/agent.sock")}, {"TARNWICK_LOG", ""}});
+  EXPECT_EQ(client.wait(std::chrono::seconds(30)), 1);
+  EXPECT_EQ(client.readAllErrors(), "Tarnwick is not running and could not be started.\n");
+}
+
+TEST(ProcessModes, VersionPrintsExactlyTheVersion) {
+  ChildProcess version(tarnwickExecutable(), {"--version"});
+  EXPECT_EQ(version.readLine(), "1.0.0");
+  EXPECT_EQ(version.readLine(std::chrono::seconds(5)), std::nullopt);
+  EXPECT_EQ(version.wait(), 0);
+}
