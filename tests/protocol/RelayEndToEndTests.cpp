@@ -134,6 +134,29 @@ TEST_F(RelayEndToEnd, RelayThatCannotStartTheAppSaysSo) {
   EXPECT_EQ(client.readAllErrors(), "Tarnwick is not running and could not be started.\n");
 }
 
+TEST_F(RelayEndToEnd, InteractiveStartShowsHowToConnectAndOtherWordsServeSilently) {
+  ChildProcess interactive(tarnwickExecutable(), {"setup"}, environment);
+  auto first = interactive.readLine();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(*first, "Tarnwick is running. Agents connect through the socket " + socket + ".");
+  bool sawCommand = false;
+  while (auto line = interactive.readLine(std::chrono::milliseconds(500))) {
+    sawCommand = sawCommand || line->ends_with("tarnwick mcp");
+  }
+  EXPECT_TRUE(sawCommand);
+
+  ChildProcess second(tarnwickExecutable(), {}, environment);
+  EXPECT_EQ(second.wait(), 1);
+  std::string errors = second.readAllErrors();
+  EXPECT_NE(errors.find("Tarnwick is already running\n\nAnother copy is running."), std::string::npos) << errors;
+  interactive.signal(SIGTERM);
+  EXPECT_EQ(interactive.wait(), 0);
+
+  ChildProcess quiet(tarnwickExecutable(), {"anything"}, environment);
+  ASSERT_TRUE(waitForSocket(socket));
+  EXPECT_EQ(quiet.readLine(std::chrono::milliseconds(300)), std::nullopt);
+}
+
 TEST(ProcessModes, VersionPrintsExactlyTheVersion) {
   ChildProcess version(tarnwickExecutable(), {"--version"});
   EXPECT_EQ(version.readLine(), "1.0.0");
