@@ -2,7 +2,9 @@
 #include <cstring>
 
 #include "app/AppDelegate.hpp"
+#include "app/DesktopChoice.hpp"
 #include "kit/common/Paths.hpp"
+#include "kit/perception/WindowList.hpp"
 #include "kit/protocol/MCPConnection.hpp"
 #include "kit/protocol/Relay.hpp"
 
@@ -20,10 +22,15 @@ int main(int argc, char** argv) {
   auto is = [mode](const char* word) { return mode != nullptr && std::strcmp(mode, word) == 0; };
 
   if (is("mcp")) Bridge::run(Paths::ownExecutable());
-  if (is("window-list") || is("stack-watch")) helperNotBuilt(mode);
+  if (is("window-list")) {
+    chooseDesktop();
+    WindowList::serve();
+  }
+  if (is("stack-watch")) helperNotBuilt(mode);
   if (is("--version")) {
     std::printf("%s\n", MCPConnection::version);
     return 0;
   }
+  chooseDesktop();
   AppDelegate(mode == nullptr || is("setup")).run();
 }

@@ -1,13 +1,5 @@
 #pragma once
-#include <sys/types.h>
+#include "kit/platform/Workspace.hpp"
 
-#include <string>
-
-// One running application as the workspace reports it.
-struct RunningApp {
-  pid_t pid = 0;
-  std::string name;      // localized name; empty when it has none
-  std::string bundleID;  // bundle identifier, or the app id on Linux
-  std::string executable;
-  bool operator==(const RunningApp& other) const { return pid == other.pid; }
-};
+// A running application, as the workspace reported it during one call.
+using RunningApp = AppRecord;

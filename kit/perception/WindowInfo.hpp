@@ -10,7 +10,7 @@ using WindowNumber = uint32_t;
 
 // One window as the window server lists it.
 struct WindowInfo {
-  WindowNumber number = 0;
+  WindowNumber id = 0;
   pid_t pid = 0;
   std::string title;
   Rect frame;  // global screen points

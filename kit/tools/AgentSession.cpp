@@ -25,7 +25,7 @@ AgentSession::AgentSession(int64_t id, const std::string& clientName,
 
 void AgentSession::remember(SnapshotRef snapshot) {
   snapshots[snapshot->window.pid] = snapshot;
-  windowSnapshots[snapshot->window.number] = snapshot;
+  windowSnapshots[snapshot->window.id] = snapshot;
   recentSnapshots.push_back(std::move(snapshot));
   while (recentSnapshots.size() > recentLimit) recentSnapshots.pop_front();
 }

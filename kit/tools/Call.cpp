@@ -28,7 +28,7 @@ std::optional<Guarded> guard(const std::string& name, const Arguments& arguments
   }
   if (app.pid == getpid()) return std::nullopt;
   Guarded guarded{app, std::make_unique<StackGuard>(app, Apps::frontmost(), StackGuard::normalWindows(), false), {}};
-  for (const auto& window : Apps::windows(app, false)) guarded.windowsBefore.insert(window.number);
+  for (const auto& window : Apps::windows(app, false)) guarded.windowsBefore.insert(window.id);
   return guarded;
 }
 

@@ -4,8 +4,6 @@
 
 // Operations whose subsystems this build does not have yet.
 
-ToolResult Engine::listApps() { throw NotBuilt(); }
-ToolResult Engine::launchApp(const std::string&, const std::optional<std::string>&) { throw NotBuilt(); }
 ToolResult Engine::getAppState(const std::string&, std::optional<WindowNumber>, bool) { throw NotBuilt(); }
 ToolResult Engine::stateAfterAction(const RunningApp&, const std::set<WindowNumber>&, bool) { throw NotBuilt(); }
 

@@ -31,6 +31,8 @@ class Engine {
   ToolResult listApps();
   ToolResult launchApp(const std::string& app, const std::optional<std::string>& open);
   ToolResult getAppState(const std::string& app, std::optional<WindowNumber> windowID, bool changesOnly);
+  // Warms the app's accessibility tree up before its state is read; the walk runs once per process.
+  static void prepareAccessibility(const RunningApp& app, const WindowInfo& window);
   ToolResult stateAfterAction(const RunningApp& app, const std::set<WindowNumber>& windowsBefore, bool mayNavigate);
 
   Target inputTarget(const std::string& app, std::optional<WindowNumber> windowID);

@@ -7,7 +7,7 @@ namespace {
 SnapshotRef snapshotOf(pid_t pid, WindowNumber window, std::initializer_list<int64_t> indexes) {
   auto snapshot = std::make_shared<Snapshot>();
   snapshot->window.pid = pid;
-  snapshot->window.number = window;
+  snapshot->window.id = window;
   for (auto index : indexes) snapshot->elements[index] = ElementRecord{"AXButton " + std::to_string(window), {}};
   return snapshot;
 }
@@ -66,6 +66,6 @@ TEST(AgentSessionMemory, WindowSnapshotsBelongToTheirApp) {
   session.remember(snapshotOf(20, 200, {}));
   EXPECT_TRUE(session.snapshot(10, 100));
   EXPECT_FALSE(session.snapshot(10, 200)) << "window 200 belongs to another app";
-  EXPECT_EQ(session.snapshot(20)->window.number, 200u);
+  EXPECT_EQ(session.snapshot(20)->window.id, 200u);
   EXPECT_FALSE(session.snapshot(30));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "kit/platform/Desktop.hpp"
 #include "kit/tools/ToolError.hpp"
 #include "kit/tools/Tools.hpp"
 
@@ -39,9 +40,18 @@ TEST(Dispatch, ArgumentsAreReadInEachToolsOrder) {
 TEST(Dispatch, UnknownToolsAndMissingOperationsAreNamed) {
   EXPECT_EQ(outcome("fly", Json::object()), "Unknown tool fly.");
   EXPECT_EQ(outcome("", Json::object()), "Unknown tool .");
-  EXPECT_EQ(outcome("list_apps", Json::object()), "list_apps is not available in this version of Tarnwick yet.");
   EXPECT_EQ(outcome("type_text", {{"app", "Notes"}, {"text", 42}}),
             "type_text is not available in this version of Tarnwick yet.");
+}
+
+TEST(Dispatch, WithoutADesktopToolsSayHowToNameOne) {
+  Platform::install(nullptr);
+  Platform::setFinder([] { return std::shared_ptr<Desktop>(); });
+  const std::string noDesktop =
+      "No desktop session was found. Run Tarnwick inside a graphical session (set DISPLAY to the X display, for "
+      "example DISPLAY=:0), or set TARNWICK_PLATFORM=sim to use the simulated demo desktop.";
+  EXPECT_EQ(outcome("list_apps", Json::object()), noDesktop);
+  EXPECT_EQ(outcome("launch_app", {{"app", "Calculator"}}), noDesktop);
 }
 
 TEST(Dispatch, MayNavigateForActionsThatCanLoadAPage) {
@@ -59,8 +69,8 @@ TEST(Dispatch, MayNavigateForActionsThatCanLoadAPage) {
 }
 
 TEST(InputRefusal, TheAgentsHostAppNeverTakesInput) {
-  RunningApp host{42, "Work", "com.ostrel.work", "/opt/work"};
-  RunningApp unnamed{43, "", "com.ostrel.work", ""};
+  RunningApp host{.pid = 42, .name = "Work", .bundleID = "com.ostrel.work"};
+  RunningApp unnamed{.pid = 43, .bundleID = "com.ostrel.work"};
   try {
     Engine::checkInputAllowed(host);
     FAIL();
@@ -73,5 +83,5 @@ TEST(InputRefusal, TheAgentsHostAppNeverTakesInput) {
   } catch (const ToolError& error) {
     EXPECT_EQ(error.description, "This app hosts the agents; Tarnwick never sends input to it.");
   }
-  EXPECT_NO_THROW(Engine::checkInputAllowed(RunningApp{44, "Notes", "org.example.notes", ""}));
+  EXPECT_NO_THROW(Engine::checkInputAllowed(RunningApp{.pid = 44, .name = "Notes", .bundleID = "org.example.notes"}));
 }

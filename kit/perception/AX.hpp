@@ -1,0 +1,62 @@
+#pragma once
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kit/perception/RunningApp.hpp"
+#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/AXTypes.hpp"
+
+// A thin, uniform layer over accessibility: typed reads that give nothing on failure,
+// writes and actions that return the status, and the agent-facing wording of statuses.
+namespace AX {
+
+inline constexpr double standardTimeout = 1.5;
+inline constexpr double deadlineTimeout = 0.25;
+
+AXElement application(pid_t pid);
+AXElement withTimeout(AXElement element, double seconds);
+
+std::optional<AXValue> value(const AXElement& element, const std::string& name);
+template <typename T>
+std::optional<T> attribute(const AXElement& element, const std::string& name) {
+  auto read = value(element, name);
+  if (!read) return std::nullopt;
+  if (auto typed = std::get_if<T>(&*read)) return *typed;
+  if constexpr (std::is_same_v<T, double>) {
+    if (auto whole = std::get_if<int64_t>(&*read)) return static_cast<double>(*whole);
+  }
+  return std::nullopt;
+}
+
+std::map<std::string, AXValue> attributes(const AXElement& element, const std::vector<std::string>& names);
+std::vector<AXElement> children(const AXElement& element);
+std::vector<std::string> actions(const AXElement& element);
+bool isSettable(const AXElement& element, const std::string& name);
+AXStatus set(const AXElement& element, const std::string& name, const AXValue& value);
+AXStatus perform(const AXElement& element, const std::string& action);
+AXStatus roleStatus(const AXElement& element);
+std::optional<Rect> frame(const AXElement& element);
+std::optional<WindowNumber> windowID(const AXElement& element);
+inline pid_t pid(const AXElement& element) { return element.pid; }
+inline TextRange range(int64_t location, int64_t length) { return {location, length}; }
+
+// A window's element found without AXWindows (a window on another Space), bounded by
+// 3 seconds or the deadline (Clock seconds), whichever comes first.
+std::optional<AXElement> remoteWindow(WindowNumber window, pid_t pid, std::optional<double> deadline, double timeout);
+
+bool containsWebArea(const AXElement& element);
+std::optional<AXElement> webArea(const AXElement& element);
+void enableWebAccessibility(pid_t pid, bool electron);
+
+// The agent-facing wording of a status.
+std::string message(AXStatus status);
+
+}  // namespace AX
+
+// Browsers and Electron apps publish their web content only when asked.
+namespace WebRuntime {
+bool contains(const RunningApp& app);
+bool isElectron(const RunningApp& app);
+}  // namespace WebRuntime

@@ -1,0 +1,32 @@
+#pragma once
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/AXTypes.hpp"
+
+// Reading and acting on the accessibility elements of any app.
+class Accessibility {
+ public:
+  virtual ~Accessibility() = default;
+
+  virtual AXElement application(pid_t pid) = 0;
+  // The status and, on success, the value.
+  virtual std::pair<AXStatus, AXValue> copyAttribute(const AXElement& element, const std::string& name) = 0;
+  // One value per name, in order; none for a null placeholder or a value that carries an
+  // error. None as a whole when the call failed.
+  virtual std::optional<std::vector<std::optional<AXValue>>> copyAttributes(const AXElement& element,
+                                                                           const std::vector<std::string>& names) = 0;
+  // Settable or not, or none when the query failed.
+  virtual std::optional<bool> isSettable(const AXElement& element, const std::string& name) = 0;
+  virtual AXStatus setAttribute(const AXElement& element, const std::string& name, const AXValue& value) = 0;
+  virtual std::optional<std::vector<std::string>> actionNames(const AXElement& element) = 0;
+  virtual AXStatus perform(const AXElement& element, const std::string& action) = 0;
+  // The window server's number for a window element, or none.
+  virtual std::optional<WindowNumber> windowNumber(const AXElement& element) = 0;
+  // An element addressed by a remote token (pid, marker, element id); platforms without
+  // such tokens return none, and windows on other Spaces stay out of reach.
+  virtual std::optional<AXElement> elementFromRemoteToken(const std::array<uint8_t, 20>&) { return std::nullopt; }
+};

@@ -1,0 +1,38 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "kit/platform/Accessibility.hpp"
+#include "kit/platform/Clock.hpp"
+#include "kit/platform/WindowServer.hpp"
+#include "kit/platform/Workspace.hpp"
+
+// One desktop backend: the real X11 desktop or the simulated one.
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  virtual std::string name() const = 0;
+  virtual Accessibility& accessibility() = 0;
+  virtual WindowServer& windowServer() = 0;
+  virtual Workspace& workspace() = 0;
+  virtual Clock& clock() = 0;
+};
+
+// The desktop the resident app works on.
+namespace Platform {
+
+// Finds a desktop when there is none yet; returns none when no backend can serve.
+using Finder = std::function<std::shared_ptr<Desktop>()>;
+void setFinder(Finder finder);
+// Uses this desktop from now on (tests, the demo desktop).
+void install(std::shared_ptr<Desktop> desktop);
+
+// The current desktop; fails with a ToolError that says how to name one. Without a
+// desktop it looks again (at most once a second), so one that appears later is used.
+Desktop& desktop();
+std::shared_ptr<Desktop> desktopIfAny();
+// The desktop's clock, or the system clock when there is no desktop.
+Clock& clock();
+
+}  // namespace Platform

@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "kit/common/Json.hpp"
+#include "kit/perception/WindowInfo.hpp"
+
+// Window-list option bits and dictionary keys, as the window server names them.
+namespace WindowListOption {
+inline constexpr uint32_t all = 0;
+inline constexpr uint32_t onScreenOnly = 1 << 0;
+inline constexpr uint32_t onScreenAboveWindow = 1 << 1;
+inline constexpr uint32_t onScreenBelowWindow = 1 << 2;
+inline constexpr uint32_t includingWindow = 1 << 3;
+inline constexpr uint32_t excludeDesktopElements = 1 << 4;
+}  // namespace WindowListOption
+
+namespace WindowKey {
+inline constexpr const char* number = "kCGWindowNumber";
+inline constexpr const char* ownerPID = "kCGWindowOwnerPID";
+inline constexpr const char* ownerName = "kCGWindowOwnerName";
+inline constexpr const char* name = "kCGWindowName";
+inline constexpr const char* bounds = "kCGWindowBounds";  // {"X", "Y", "Width", "Height"}
+inline constexpr const char* layer = "kCGWindowLayer";
+inline constexpr const char* isOnscreen = "kCGWindowIsOnscreen";
+inline constexpr const char* alpha = "kCGWindowAlpha";
+}  // namespace WindowKey
+
+using SpaceID = int64_t;
+
+struct DisplayInfo {
+  uint32_t id = 0;
+  Rect frame;  // global screen points
+  bool isMain = false;
+};
+
+// The window server: the stack of windows, who is in front, Spaces and displays.
+class WindowServer {
+ public:
+  virtual ~WindowServer() = default;
+  // Front to back, one dictionary per window with the keys above.
+  virtual Json windowList(uint32_t options, WindowNumber relativeTo) = 0;
+  // The process the window server considers front, or none.
+  virtual std::optional<pid_t> frontProcess() = 0;
+  // The process that receives the keyboard, or none.
+  virtual std::optional<pid_t> keyFocusProcess() = 0;
+  virtual std::vector<SpaceID> spaces(WindowNumber window) = 0;
+  virtual std::set<SpaceID> visibleSpaces() = 0;
+  virtual std::vector<DisplayInfo> displays() = 0;
+};

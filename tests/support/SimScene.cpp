@@ -1,0 +1,26 @@
+#include "tests/support/SimScene.hpp"
+
+#include "kit/perception/WindowList.hpp"
+#include "kit/platform/Desktop.hpp"
+#include "kit/tools/ToolError.hpp"
+#include "kit/tools/Tools.hpp"
+
+SimScene::SimScene() : start_(desktop_->now()) {
+  Platform::install(desktop_);
+  WindowList::useHelper(nullptr);  // the simulated desktop lives in this process
+}
+
+std::string SimScene::call(const std::string& tool, Json arguments) {
+  try {
+    return Tools::call(tool, Arguments(std::move(arguments)), engine_, [] { return false; }).text;
+  } catch (const ToolError& error) {
+    return error.description;
+  }
+}
+
+RunningApp SimScene::app(pid_t pid) {
+  for (const auto& app : desktop_->runningApplications()) {
+    if (app.pid == pid) return app;
+  }
+  return {};
+}
