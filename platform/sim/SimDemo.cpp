@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include "platform/sim/SimDesktop.hpp"
 
 // A text editor, a settings window with the common controls and a browser window,
@@ -63,6 +65,13 @@ std::shared_ptr<SimDesktop> SimDesktop::demo() {
   d.install({{.name = "Calculator", .bundleID = "org.tarnwick.demo.Calculator", .executable = "/usr/bin/demo-calculator"},
              {{.title = "Calculator", .frame = {{500, 300}, {320, 420}}}},
              {0.8}});
+  // For load tests of the window list: TARNWICK_SIM_EXTRA_WINDOWS more windows in one app.
+  if (const char* extra = std::getenv("TARNWICK_SIM_EXTRA_WINDOWS")) {
+    pid_t farm = d.addApp({.name = "Window Farm", .bundleID = "org.tarnwick.demo.WindowFarm"});
+    for (int i = 0, count = std::atoi(extra); i < count; ++i) {
+      d.addWindow(farm, {.title = "Window " + std::to_string(i), .frame = {{double(i % 40) * 10, 50}, {400, 300}}});
+    }
+  }
   d.setFront(editor);
   return desktop;
 }

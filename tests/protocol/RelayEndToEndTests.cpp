@@ -157,6 +157,27 @@ TEST_F(RelayEndToEnd, InteractiveStartShowsHowToConnectAndOtherWordsServeSilentl
   EXPECT_EQ(quiet.readLine(std::chrono::milliseconds(300)), std::nullopt);
 }
 
+TEST_F(RelayEndToEnd, ListsAndLaunchesAppsOfTheSimulatedDesktop) {
+  ChildProcess app(tarnwickExecutable(), {"serve"},
+                   {{"TARNWICK_SOCKET", socket}, {"TARNWICK_PLATFORM", "sim"}, {"TARNWICK_LOG", ""}});
+  ASSERT_TRUE(waitForSocket(socket));
+  auto client = relay();
+  auto text = [&](int id, const std::string& tool, Json arguments = Json::object()) {
+    Json answer = call(*client, toolCall(id, tool, std::move(arguments)));
+    EXPECT_FALSE(answer["result"].contains("isError")) << answer.dump();
+    return answer["result"]["content"][0]["text"].get<std::string>();
+  };
+  std::string before = text(1, "list_apps");
+  EXPECT_NE(before.find("- Settings (org.tarnwick.demo.Settings, pid "), std::string::npos) << before;
+  EXPECT_NE(before.find("[frontmost: the user is working here]"), std::string::npos);
+  EXPECT_EQ(before.find("Calculator"), std::string::npos);
+
+  std::string launched = text(2, "launch_app", {{"app", "Calculator"}});
+  EXPECT_TRUE(launched.starts_with("Calculator is running (pid ")) << launched;
+  EXPECT_TRUE(launched.ends_with("with 1 visible window(s). Call get_app_state next.")) << launched;
+  EXPECT_NE(text(3, "list_apps").find(": \"Calculator\" 320x420"), std::string::npos);
+}
+
 TEST(ProcessModes, VersionPrintsExactlyTheVersion) {
   ChildProcess version(tarnwickExecutable(), {"--version"});
   EXPECT_EQ(version.readLine(), "1.0.0");
