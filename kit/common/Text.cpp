@@ -1,5 +1,10 @@
 #include "kit/common/Text.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
 namespace Text {
 
 std::string lowered(std::string_view text) {
@@ -33,6 +38,78 @@ std::string trimmed(std::string_view text) {
   if (start == std::string_view::npos) return "";
   size_t end = text.find_last_not_of(space);
   return std::string(text.substr(start, end - start + 1));
+}
+
+}  // namespace Text
+
+namespace Text {
+namespace {
+
+size_t sequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if ((lead >> 5) == 0x6) return 2;
+  if ((lead >> 4) == 0xE) return 3;
+  if ((lead >> 3) == 0x1E) return 4;
+  return 1;  // a stray continuation or invalid byte stands alone
+}
+
+uint32_t codePoint(std::string_view sequence) {
+  auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(sequence[i])); };
+  switch (sequence.size()) {
+    case 2: return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
+    case 3: return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+    case 4: return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
+    default: return byte(0);
+  }
+}
+
+template <typename Visit>
+void eachCharacter(std::string_view text, Visit visit) {
+  for (size_t i = 0; i < text.size();) {
+    size_t length = std::min(sequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
+    if (!visit(text.substr(i, length))) return;
+    i += length;
+  }
+}
+
+}  // namespace
+
+std::string withoutPrivateUse(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  eachCharacter(text, [&](std::string_view character) {
+    uint32_t point = codePoint(character);
+    bool privateUse = (point >= 0xE000 && point <= 0xF8FF) || point >= 0xF0000;
+    if (!privateUse || character.size() == 1) result.append(character);
+    return true;
+  });
+  return result;
+}
+
+size_t characterCount(std::string_view text) {
+  size_t count = 0;
+  eachCharacter(text, [&](std::string_view) { return ++count, true; });
+  return count;
+}
+
+std::string prefixCharacters(std::string_view text, size_t count) {
+  std::string result;
+  eachCharacter(text, [&](std::string_view character) {
+    if (count == 0) return false;
+    --count;
+    result.append(character);
+    return true;
+  });
+  return result;
+}
+
+std::string decimal(double value) {
+  if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15) {
+    return std::to_string(static_cast<long long>(value));
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return text;
 }
 
 }  // namespace Text

@@ -16,3 +16,16 @@ std::string withoutSoftHyphens(std::string_view text);
 std::string trimmed(std::string_view text);
 
 }  // namespace Text
+
+namespace Text {
+
+// Without private-use characters (U+E000 to U+F8FF and planes 15 and 16), which apps use for icon glyphs.
+std::string withoutPrivateUse(std::string_view text);
+// Unicode scalars in UTF-8 text.
+size_t characterCount(std::string_view text);
+// The first `count` Unicode scalars.
+std::string prefixCharacters(std::string_view text, size_t count);
+// A number as people write it: whole numbers without a decimal point.
+std::string decimal(double value);
+
+}  // namespace Text

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "kit/platform/Accessibility.hpp"
+#include "kit/platform/Capture.hpp"
 #include "kit/platform/Clock.hpp"
 #include "kit/platform/WindowServer.hpp"
 #include "kit/platform/Workspace.hpp"
@@ -17,6 +18,7 @@ class Desktop {
   virtual WindowServer& windowServer() = 0;
   virtual Workspace& workspace() = 0;
   virtual Clock& clock() = 0;
+  virtual ScreenCapture& capture() = 0;
 };
 
 // The desktop the resident app works on.

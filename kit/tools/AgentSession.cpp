@@ -41,9 +41,9 @@ SnapshotRef AgentSession::snapshot(pid_t pid, std::optional<WindowNumber> window
 }
 
 std::optional<ElementRecord> AgentSession::record(int64_t index, pid_t pid, const SnapshotRef& preferring) const {
-  if (preferring && preferring->holds(index)) return preferring->elements.at(index);
+  if (preferring && preferring->holds(index)) return preferring->byIndex.at(index);
   for (auto it = recentSnapshots.rbegin(); it != recentSnapshots.rend(); ++it) {
-    if ((*it)->window.pid == pid && (*it)->holds(index)) return (*it)->elements.at(index);
+    if ((*it)->window.pid == pid && (*it)->holds(index)) return (*it)->byIndex.at(index);
   }
   return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "kit/common/Text.hpp"
 #include "kit/tools/ToolError.hpp"
 
 namespace {
@@ -13,11 +14,7 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 std::string decimalText(const Json& value) {
   if (value.is_boolean()) return value.get<bool>() ? "1" : "0";
   if (value.is_number_integer()) return value.dump();
-  double number = value.get<double>();
-  if (std::isfinite(number) && number == std::trunc(number) && std::fabs(number) < 1e15) {
-    return std::to_string(static_cast<int64_t>(number));
-  }
-  return value.dump();
+  return Text::decimal(value.get<double>());
 }
 
 std::optional<double> parseNumberText(const std::string& text) {

@@ -61,3 +61,18 @@ inline constexpr Text pasteDescription{
     "standard Copy/Cut/Paste menu commands use the agent's private text clipboard when accessible."};
 
 }  // namespace PlatformTexts
+
+namespace PlatformTexts {
+
+inline constexpr Text captureRefused{
+    "Screen Recording permission is missing for Tarnwick (System Settings > Privacy & Security > Screen & System "
+    "Audio Recording). ",
+    "Tarnwick cannot capture windows on this display (it needs the X Composite extension). "};
+
+inline constexpr Text safariUnloadedPage{
+    "Note: this tab shows no page content. Safari unloads heavy pages in windows that were never on screen; "
+    "press_key cmd+r reloads it (unsaved input is lost), then act within seconds.",
+    "Note: this tab shows no page content. Safari unloads heavy pages in windows that were never on screen; "
+    "press_key cmd+r reloads it (unsaved input is lost), then act within seconds."};
+
+}  // namespace PlatformTexts

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -14,7 +15,12 @@
 // and a virtual clock, so that waits of seconds cost no real time. Tests build the
 // scene they need; the model keeps its own rules (what AXWindows lists, what is on
 // screen, when a web area appears).
-class SimDesktop : public Desktop, public Accessibility, public WindowServer, public Workspace, public Clock {
+class SimDesktop : public Desktop,
+                   public Accessibility,
+                   public WindowServer,
+                   public Workspace,
+                   public Clock,
+                   public ScreenCapture {
  public:
   using NodeID = uint64_t;
 
@@ -89,6 +95,7 @@ class SimDesktop : public Desktop, public Accessibility, public WindowServer, pu
   WindowServer& windowServer() override { return *this; }
   Workspace& workspace() override { return *this; }
   Clock& clock() override { return *this; }
+  ScreenCapture& capture() override { return *this; }
 
   // Clock
   double now() override;
@@ -113,6 +120,14 @@ class SimDesktop : public Desktop, public Accessibility, public WindowServer, pu
   std::vector<SpaceID> spaces(WindowNumber window) override;
   std::set<SpaceID> visibleSpaces() override;
   std::vector<DisplayInfo> displays() override;
+
+  // ScreenCapture: each window is drawn as its frame filled with fillColor(window), a
+  // darker title bar and its elements' frames outlined in black.
+  Shareable shareableWindows(bool onScreenOnly) override;
+  std::optional<Image> displayImage(const std::vector<WindowNumber>& windows, Rect rect, double scale) override;
+  std::optional<Image> windowImage(WindowNumber window, int width, int height) override;
+  static std::array<uint8_t, 3> fillColor(WindowNumber window);
+  std::optional<std::string> captureRefusal;  // set to refuse capturing
 
   // Workspace
   std::vector<AppRecord> runningApplications() override;
@@ -158,6 +173,7 @@ class SimDesktop : public Desktop, public Accessibility, public WindowServer, pu
   const Window* windowOf(const Node& node) const;
   bool isShown(const Window& window) const;
   bool isOnScreen(const Window& window) const;
+  Image render(const Window& window, int width, int height) const;
   void makeWebContent(App& app);
   std::optional<AXValue> computed(const Node& node, const std::string& name);
   // Runs before every accessibility answer: time passes, and an unresponsive app times out.

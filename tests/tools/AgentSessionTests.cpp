@@ -8,7 +8,7 @@ SnapshotRef snapshotOf(pid_t pid, WindowNumber window, std::initializer_list<int
   auto snapshot = std::make_shared<Snapshot>();
   snapshot->window.pid = pid;
   snapshot->window.id = window;
-  for (auto index : indexes) snapshot->elements[index] = ElementRecord{"AXButton " + std::to_string(window), {}};
+  for (auto index : indexes) snapshot->byIndex[index] = ElementRecord{.role = "AXButton " + std::to_string(window)};
   return snapshot;
 }
 
