@@ -142,6 +142,13 @@ AccessibilityTree::AccessibilityTree(Rect bounds, std::function<Point(Point)> to
   }
 }
 
+std::string AccessibilityTree::label(const AXElement& element) {
+  const Values values = AX::attributes(element, batchNames);
+  const std::string role = text(values, "AXRole").value_or("AXUnknown");
+  std::string shown = cleaned(rawLabel(values, role));
+  return shown.empty() && role == "AXRow" ? rowText(element, 0) : shown;
+}
+
 bool AccessibilityTree::limitReached(int depth) const {
   return visited_ >= maxVisited || elements_.size() >= maxElements || characters_ >= maxCharacters ||
          depth >= maxDepth || Platform::clock().now() - started_ >= maxSeconds;
@@ -172,7 +179,7 @@ void AccessibilityTree::visit(const AXElement& given, int depth, const std::stri
     return;
   }
   std::string label = cleaned(rawLabel(values, role));
-  if (label.empty() && role == "AXRow") label = rowText(element, 0);
+  if (label.empty() && role == "AXRow") label = rowText(element, 0);  // as label() does
   const auto value = valueText(values, role, label);
   const auto actions = [&] {
     std::vector<std::string> kept;

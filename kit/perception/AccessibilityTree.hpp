@@ -22,6 +22,9 @@ class AccessibilityTree {
   AccessibilityTree(Rect bounds, std::function<Point(Point)> toImage, double scale, std::optional<AXElement> focused,
                     SnapshotRef previous, int64_t nextIndex);
 
+  // An element's label as the listing shows it.
+  static std::string label(const AXElement& element);
+
   void visit(const AXElement& element, int depth, const std::string& parentLabel, bool inWeb, bool inToolbar);
   bool wasSeen(const AXElement& element) const { return seen_.contains(element); }
 

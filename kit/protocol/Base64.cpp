@@ -1,9 +1,14 @@
 #include "kit/protocol/Base64.hpp"
 
+#include <cstring>
+
 namespace Base64 {
 
+namespace {
+constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+}  // namespace
+
 std::string encode(const std::vector<unsigned char>& bytes) {
-  static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string text;
   text.reserve((bytes.size() + 2) / 3 * 4);
   size_t i = 0;
@@ -19,6 +24,23 @@ std::string encode(const std::vector<unsigned char>& bytes) {
     text += '=';
   }
   return text;
+}
+
+std::vector<unsigned char> decode(const std::string& text) {
+  std::vector<unsigned char> bytes;
+  unsigned value = 0;
+  int bits = 0;
+  for (char c : text) {
+    const char* found = c == '\0' ? nullptr : std::strchr(alphabet, c);
+    if (found == nullptr) break;
+    value = value << 6 | static_cast<unsigned>(found - alphabet);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      bytes.push_back(static_cast<unsigned char>(value >> bits));
+    }
+  }
+  return bytes;
 }
 
 }  // namespace Base64

@@ -43,12 +43,8 @@ void appendState(ToolResult& result, const std::string& name, const Arguments& a
   if (auto note = KeyboardGuard::release(guarded.app)) result.text += "\n" + *note;
   SharedKeyWindow::shared().release(guarded.app.pid);
   if (moreQueued()) return;  // the agent's next call is already waiting; its state will do
-  try {
-    ToolResult state = engine.stateAfterAction(guarded.app, guarded.windowsBefore, mayNavigate(name, arguments));
-    result = {result.text + "\n\n" + state.text, std::move(state.jpeg)};
-  } catch (const NotBuilt&) {
-    // Without a state report the action's own result stands.
-  }
+  ToolResult state = engine.stateAfterAction(guarded.app, guarded.windowsBefore, mayNavigate(name, arguments));
+  result = {result.text + "\n\n" + state.text, std::move(state.jpeg)};
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 // Operations whose subsystems this build does not have yet.
 
-ToolResult Engine::getAppState(const std::string&, std::optional<WindowNumber>, bool) { throw NotBuilt(); }
-ToolResult Engine::stateAfterAction(const RunningApp&, const std::set<WindowNumber>&, bool) { throw NotBuilt(); }
 
 Engine::Target Engine::inputTarget(const std::string&, std::optional<WindowNumber>) { throw NotBuilt(); }
 bool Engine::isOnCurrentSpace(const WindowInfo&) { throw NotBuilt(); }

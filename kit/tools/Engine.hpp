@@ -31,6 +31,17 @@ class Engine {
   ToolResult listApps();
   ToolResult launchApp(const std::string& app, const std::optional<std::string>& open);
   ToolResult getAppState(const std::string& app, std::optional<WindowNumber> windowID, bool changesOnly);
+  // The window as it is to be operated: on the backstage when the user's windows cover it.
+  static WindowInfo onStage(const WindowInfo& window);
+  // True when the window's page finished loading (or it has none); false after 5 seconds.
+  static bool waitForPageLoad(const WindowInfo& window);
+  static std::optional<std::vector<std::string>> menuBarTitles(pid_t pid);
+  static bool lacksPage(const std::vector<ElementRecord>& records);
+  static std::optional<AXElement> axWindow(const WindowInfo& window);
+  static Rect screenBounds(const WindowInfo& window);
+  // Waits for a navigation that the last action may have started, then for its load.
+  static void awaitNavigation(const WindowInfo& window, const std::vector<ElementRecord>& chromeButtons);
+
   // Warms the app's accessibility tree up before its state is read; the walk runs once per process.
   static void prepareAccessibility(const RunningApp& app, const WindowInfo& window);
   ToolResult stateAfterAction(const RunningApp& app, const std::set<WindowNumber>& windowsBefore, bool mayNavigate);

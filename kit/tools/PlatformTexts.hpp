@@ -69,10 +69,4 @@ inline constexpr Text captureRefused{
     "Audio Recording). ",
     "Tarnwick cannot capture windows on this display (it needs the X Composite extension). "};
 
-inline constexpr Text safariUnloadedPage{
-    "Note: this tab shows no page content. Safari unloads heavy pages in windows that were never on screen; "
-    "press_key cmd+r reloads it (unsaved input is lost), then act within seconds.",
-    "Note: this tab shows no page content. Safari unloads heavy pages in windows that were never on screen; "
-    "press_key cmd+r reloads it (unsaved input is lost), then act within seconds."};
-
 }  // namespace PlatformTexts

@@ -2,6 +2,8 @@
 #include <signal.h>
 
 #include "kit/common/Json.hpp"
+#include "kit/protocol/Base64.hpp"
+#include "tests/support/DecodedJPEG.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempDirectory.hpp"
 
@@ -176,6 +178,26 @@ TEST_F(RelayEndToEnd, ListsAndLaunchesAppsOfTheSimulatedDesktop) {
   EXPECT_TRUE(launched.starts_with("Calculator is running (pid ")) << launched;
   EXPECT_TRUE(launched.ends_with("with 1 visible window(s). Call get_app_state next.")) << launched;
   EXPECT_NE(text(3, "list_apps").find(": \"Calculator\" 320x420"), std::string::npos);
+}
+
+TEST_F(RelayEndToEnd, ReadsAnAppStateWithAScreenshotOfTheStatedSize) {
+  ChildProcess app(tarnwickExecutable(), {"serve"},
+                   {{"TARNWICK_SOCKET", socket}, {"TARNWICK_PLATFORM", "sim"}, {"TARNWICK_LOG", ""}});
+  ASSERT_TRUE(waitForSocket(socket));
+  auto client = relay();
+  Json answer = call(*client, toolCall(1, "get_app_state", {{"app", "settings"}}));
+  const Json& content = answer["result"]["content"];
+  ASSERT_EQ(content.size(), 2u) << answer.dump();
+  const std::string text = content[0]["text"];
+  EXPECT_TRUE(text.starts_with("App: Settings (org.tarnwick.demo.Settings, pid ")) << text;
+  EXPECT_NE(text.find("Screenshot 640x520 px; x/y in tools are pixels of this screenshot."), std::string::npos);
+  EXPECT_NE(text.find("check box \"Show hidden files\" value=\"0\" @30,90 200x22"), std::string::npos) << text;
+  EXPECT_EQ(content[1]["type"], "image");
+  EXPECT_EQ(content[1]["mimeType"], "image/jpeg");
+  auto image = decodeJPEG(Base64::decode(content[1]["data"].get<std::string>()));
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, 640);
+  EXPECT_EQ(image->height, 520);
 }
 
 TEST(ProcessModes, VersionPrintsExactlyTheVersion) {

@@ -24,3 +24,7 @@ RunningApp SimScene::app(pid_t pid) {
   }
   return {};
 }
+
+ToolResult SimScene::state(pid_t pid, bool changesOnly, std::optional<WindowNumber> window) {
+  return engine_.getAppState(std::to_string(pid), window, changesOnly);
+}

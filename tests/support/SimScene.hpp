@@ -17,6 +17,9 @@ class SimScene {
   std::string call(const std::string& tool, Json arguments = Json::object());
   double elapsed() { return desktop_->now() - start_; }
   RunningApp app(pid_t pid);
+  Engine& engine() { return engine_; }
+  // A get_app_state result straight from the engine, changes only when asked.
+  ToolResult state(pid_t pid, bool changesOnly = false, std::optional<WindowNumber> window = std::nullopt);
 
  private:
   std::shared_ptr<SimDesktop> desktop_ = std::make_shared<SimDesktop>();

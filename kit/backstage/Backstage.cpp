@@ -1,0 +1,6 @@
+#include "kit/backstage/Backstage.hpp"
+
+Backstage& Backstage::shared() {
+  static Backstage instance;
+  return instance;
+}
