@@ -55,6 +55,27 @@ std::shared_ptr<SimDesktop> SimDesktop::demo() {
                {{"AXTitle", std::string("Automatic updates")}, {"AXValue", int64_t(1)},
                 {"AXPosition", Point{330, 370}}, {"AXSize", Size{200, 22}}},
                {"AXPress"});
+  SimDesktop::NodeID sharing = d.addElement(settingsWindow, "AXGroup",
+                                            {{"AXTitle", std::string("Sharing")}, {"AXPosition", Point{620, 200}},
+                                             {"AXSize", Size{300, 280}}});
+  const char* services[] = {"Screen sharing", "File sharing", "Media sharing", "Printer sharing",
+                            "Remote login",   "Remote management", "Bluetooth sharing", "Content caching"};
+  for (int i = 0; i < 8; ++i) {
+    SimDesktop::NodeID service =
+        d.addElement(sharing, "AXCheckBox",
+                     {{"AXTitle", std::string(services[i])}, {"AXValue", int64_t(i % 3 == 0)},
+                      {"AXPosition", Point{630, 210.0 + 30 * i}}, {"AXSize", Size{220, 22}}},
+                     {"AXPress"});
+    d.makeSettable(service, "AXValue");
+  }
+  SimDesktop::NodeID items = d.addElement(settingsWindow, "AXTable",
+                                          {{"AXTitle", std::string("Open at login")}, {"AXPosition", Point{330, 410}},
+                                           {"AXSize", Size{280, 160}}});
+  for (const char* item : {"Text Editor", "Chromium", "Backup agent", "Calendar sync", "Mail notifier"}) {
+    SimDesktop::NodeID row = d.addElement(items, "AXRow", {{"AXPosition", Point{330, 410}}, {"AXSize", Size{280, 24}}});
+    d.addElement(row, "AXStaticText", {{"AXValue", std::string(item)}});
+    d.addElement(row, "AXStaticText", {{"AXValue", std::string("Application")}});
+  }
   d.addElement(settingsWindow, "AXButton",
                {{"AXTitle", std::string("Apply")}, {"AXPosition", Point{840, 590}}, {"AXSize", Size{80, 28}}},
                {"AXPress"});
