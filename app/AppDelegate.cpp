@@ -10,6 +10,8 @@
 #include "kit/common/Log.hpp"
 #include "kit/protocol/AgentSocket.hpp"
 #include "kit/setup/AgentConnection.hpp"
+#include "kit/setup/ClientSetup.hpp"
+#include "kit/setup/ConnectionReports.hpp"
 #include "kit/tools/ToolError.hpp"
 
 namespace {
@@ -44,7 +46,17 @@ void AppDelegate::start() {
   }
   server_ = std::move(server);
   Log::info(Log::app, "Listening on " + server_->path());
-  if (interactive_) showConnectionHelp();
+  if (connectClients_) connectAgents();
+  else if (interactive_) showConnectionHelp();
+}
+
+void AppDelegate::connectAgents() {
+  const auto setup = ClientSetup::forThisUser();
+  const std::string summary =
+      ConnectionReports::summary(setup.connectAll(), setup.home, setup.executable, Language::prefersGerman());
+  Log::info(Log::setup, summary);
+  std::fputs(summary.c_str(), stdout);
+  std::fflush(stdout);
 }
 
 void AppDelegate::showStartupError(const std::string& error) {

@@ -7,7 +7,8 @@
 // The resident app: the agent socket, the engine behind it and the shared services.
 class AppDelegate {
  public:
-  explicit AppDelegate(bool interactive) : interactive_(interactive) {}
+  // connectClients: register Tarnwick with the AI apps found here before serving (`tarnwick setup`).
+  AppDelegate(bool interactive, bool connectClients) : interactive_(interactive), connectClients_(connectClients) {}
 
   // Starts everything and serves until the process is asked to quit.
   [[noreturn]] void run();
@@ -18,7 +19,10 @@ class AppDelegate {
   void showConnectionHelp();
   [[noreturn]] void waitForQuit();
 
+  void connectAgents();
+
   const bool interactive_;
+  const bool connectClients_;
   std::shared_ptr<CursorOverlay> overlay_ = std::make_shared<CursorOverlay>();
   std::unique_ptr<SocketServer> server_;
 };

@@ -3,16 +3,29 @@
 
 #include "app/AppDelegate.hpp"
 #include "app/DesktopChoice.hpp"
+#include "kit/common/Language.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/perception/WindowList.hpp"
 #include "kit/protocol/MCPConnection.hpp"
 #include "kit/protocol/Relay.hpp"
+#include "kit/setup/ClientSetup.hpp"
+#include "kit/setup/ConnectionReports.hpp"
 
 namespace {
 
 [[noreturn]] void helperNotBuilt(const char* mode) {
   std::fprintf(stderr, "tarnwick %s: this helper is not built yet in this version.\n", mode);
   std::exit(69);
+}
+
+// What `tarnwick setup` would change, without writing anything.
+int previewSetup() {
+  auto setup = ClientSetup::forThisUser();
+  setup.dryRun = true;
+  std::fputs(ConnectionReports::summary(setup.connectAll(), setup.home, setup.executable, Language::prefersGerman())
+                 .c_str(),
+             stdout);
+  return 0;
 }
 
 }  // namespace
@@ -31,6 +44,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", MCPConnection::version);
     return 0;
   }
+  if (is("setup") && argc > 2 && std::strcmp(argv[2], "--dry-run") == 0) return previewSetup();
   chooseDesktop();
-  AppDelegate(mode == nullptr || is("setup")).run();
+  AppDelegate(mode == nullptr || is("setup"), is("setup")).run();
 }

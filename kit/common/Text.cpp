@@ -113,3 +113,46 @@ std::string decimal(double value) {
 }
 
 }  // namespace Text
+
+namespace Text {
+namespace {
+
+// The length of the valid UTF-8 sequence at i, or 0.
+size_t validSequenceAt(std::string_view text, size_t i) {
+  unsigned char lead = static_cast<unsigned char>(text[i]);
+  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  for (size_t j = 1; j < length; ++j) {
+    if ((static_cast<unsigned char>(text[i + j]) >> 6) != 0x2) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+bool isValidUTF8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    size_t length = validSequenceAt(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string validUTF8(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    size_t length = validSequenceAt(text, i);
+    if (length == 0) {
+      result += "\uFFFD";
+      ++i;
+    } else {
+      result.append(text.substr(i, length));
+      i += length;
+    }
+  }
+  return result;
+}
+
+}  // namespace Text

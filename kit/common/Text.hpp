@@ -29,3 +29,11 @@ std::string prefixCharacters(std::string_view text, size_t count);
 std::string decimal(double value);
 
 }  // namespace Text
+
+namespace Text {
+
+bool isValidUTF8(std::string_view text);
+// The text with each invalid byte replaced by U+FFFD.
+std::string validUTF8(std::string_view text);
+
+}  // namespace Text

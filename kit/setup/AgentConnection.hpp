@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 // How a user connects an agent to this executable by hand.
@@ -12,4 +13,8 @@ struct AgentConnection {
   static std::string shellQuoted(const std::string& text);
   std::string claudeCommand() const;
   std::string genericCommand() const;
+
+  // Why a configuration pointing at this executable would not last, if it would not.
+  enum class LocationProblem { translocated, readOnlyVolume };
+  std::optional<LocationProblem> locationProblem() const;
 };

@@ -137,7 +137,7 @@ TEST_F(RelayEndToEnd, RelayThatCannotStartTheAppSaysSo) {
 }
 
 TEST_F(RelayEndToEnd, InteractiveStartShowsHowToConnectAndOtherWordsServeSilently) {
-  ChildProcess interactive(tarnwickExecutable(), {"setup"}, environment);
+  ChildProcess interactive(tarnwickExecutable(), {}, environment);
   auto first = interactive.readLine();
   ASSERT_TRUE(first);
   EXPECT_EQ(*first, "Tarnwick is running. Agents connect through the socket " + socket + ".");
@@ -147,7 +147,9 @@ TEST_F(RelayEndToEnd, InteractiveStartShowsHowToConnectAndOtherWordsServeSilentl
   }
   EXPECT_TRUE(sawCommand);
 
-  ChildProcess second(tarnwickExecutable(), {}, environment);
+  auto elsewhere = environment;
+  elsewhere["HOME"] = directory.file("home");  // setup connects the clients of this home: none
+  ChildProcess second(tarnwickExecutable(), {"setup"}, elsewhere);
   EXPECT_EQ(second.wait(), 1);
   std::string errors = second.readAllErrors();
   EXPECT_NE(errors.find("Tarnwick is already running\n\nAnother copy is running."), std::string::npos) << errors;

@@ -1,0 +1,223 @@
+#include "kit/setup/ClientSetup.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "kit/common/Paths.hpp"
+#include "kit/common/Text.hpp"
+#include "kit/setup/ClientLocations.hpp"
+#include "kit/setup/MergedConfig.hpp"
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+using Outcome = ClientSetup::Outcome;
+using Failure = ClientSetup::Failure;
+
+struct Failed {
+  Failure failure;
+};
+
+Outcome failed(Failure::Kind kind, std::string text) { return {Outcome::Kind::failed, Failure{kind, std::move(text)}, ""}; }
+
+bool isDirectory(const std::string& path) {
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
+
+bool isExecutableFile(const std::string& path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string uniqueSuffix() {
+  std::random_device random;
+  std::ostringstream text;
+  text << std::hex;
+  for (int i = 0; i < 4; ++i) text << random();
+  return text.str();
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+  std::error_code error;
+  if (!fs::exists(path, error)) return std::nullopt;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw Failed{{Failure::Kind::fileError, "Could not read " + path}};
+  std::ostringstream data;
+  data << file.rdbuf();
+  if (file.bad()) throw Failed{{Failure::Kind::fileError, "Could not read " + path}};
+  return data.str();
+}
+
+// Backup, then a temporary file beside it, then the rename: the only writes.
+void writeFile(const std::string& data, const std::string& path, bool existed) {
+  std::error_code error;
+  fs::perms permissions = fs::perms::owner_read | fs::perms::owner_write;
+  if (existed) {
+    permissions = fs::status(path, error).permissions();
+    fs::copy_file(path, path + ".tarnwick.bak", fs::copy_options::overwrite_existing, error);
+    if (error) throw Failed{{Failure::Kind::fileError, error.message()}};
+  }
+  const fs::path target(path);
+  const std::string temporary = (target.parent_path() / ("." + target.filename().string() + "." + uniqueSuffix())).string();
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << data;
+    file.close();
+    if (!file) {
+      fs::remove(temporary, error);
+      throw Failed{{Failure::Kind::fileError, "Could not write " + temporary}};
+    }
+  }
+  fs::permissions(temporary, permissions, error);
+  if (rename(temporary.c_str(), path.c_str()) != 0) {
+    std::string reason = std::strerror(errno);
+    fs::remove(temporary, error);
+    throw Failed{{Failure::Kind::fileError, reason}};
+  }
+}
+
+Json entryFor(const ClientLocation& location, const std::string& executable) {
+  Json entry{{"command", executable}, {"args", {"mcp"}}};
+  if (location.typedEntry) entry["type"] = "stdio";
+  return entry;
+}
+
+std::map<std::string, std::string> currentEnvironment() {
+  std::map<std::string, std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    std::string text = *entry;
+    auto equals = text.find('=');
+    if (equals != std::string::npos) environment[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  return environment;
+}
+
+}  // namespace
+
+const std::vector<ClientSetup::Client>& ClientSetup::clients() {
+  static const std::vector<Client> all{Client::claudeCode, Client::claudeDesktop, Client::codex, Client::cursor,
+                                       Client::vsCode};
+  return all;
+}
+
+std::string ClientSetup::name(Client client) {
+  switch (client) {
+    case Client::claudeCode: return "Claude Code";
+    case Client::claudeDesktop: return "Claude Desktop";
+    case Client::codex: return "Codex";
+    case Client::cursor: return "Cursor";
+    case Client::vsCode: return "VS Code";
+  }
+  return "";
+}
+
+ClientSetup ClientSetup::forThisUser() {
+  return {Paths::ownExecutable(), Paths::home(),
+          [](const std::string& executable, const std::vector<std::string>& arguments,
+             const std::map<std::string, std::string>& environment) {
+            return runProcess(executable, arguments, environment);
+          },
+          false};
+}
+
+std::vector<ClientSetup::Report> ClientSetup::connectAll() const {
+  std::vector<Report> reports;
+  for (Client client : clients()) reports.push_back({client, connect(client)});
+  return reports;
+}
+
+std::vector<std::string> ClientSetup::claudeCLICandidates() const {
+  std::vector<std::string> candidates;
+  for (const char* relative : {".local/bin/claude", ".claude/local/claude", ".npm-global/bin/claude", ".bun/bin/claude",
+                               ".volta/bin/claude"}) {
+    candidates.push_back(home + "/" + relative);
+  }
+  candidates.push_back("/opt/homebrew/bin/claude");
+  candidates.push_back("/usr/local/bin/claude");
+  std::vector<std::string> versions;
+  std::error_code error;
+  for (fs::directory_iterator it(home + "/.nvm/versions/node", error), end; !error && it != end; it.increment(error)) {
+    versions.push_back(it->path().string());
+  }
+  std::sort(versions.rbegin(), versions.rend());
+  for (const auto& version : versions) candidates.push_back(version + "/bin/claude");
+  return candidates;
+}
+
+std::optional<std::string> ClientSetup::claudeCLI() const {
+  for (const auto& candidate : claudeCLICandidates()) {
+    if (isExecutableFile(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+ClientSetup::Outcome ClientSetup::addToClaudeCode(const std::string& cli) const {
+  auto environment = currentEnvironment();
+  std::string path = fs::path(cli).parent_path().string() + ":/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin";
+  if (auto old = environment.find("PATH"); old != environment.end()) path += ":" + old->second;
+  environment["PATH"] = path;
+  const std::vector<std::string> add{"mcp", "add", "--scope", "user", serverName, "--", executable, "mcp"};
+  if (dryRun) return {Outcome::Kind::wouldChange, std::nullopt, cli + " mcp add --scope user tarnwick -- " + executable + " mcp"};
+  run(cli, {"mcp", "remove", "--scope", "user", serverName}, environment);
+  CommandResult result = run(cli, add, environment);
+  if (result.status == 0) return {Outcome::Kind::connected, std::nullopt, ""};
+  std::string output = Text::trimmed(result.output);
+  return failed(Failure::Kind::commandFailed, output.empty() ? "exit status " + std::to_string(result.status) : output);
+}
+
+ClientSetup::Outcome ClientSetup::updateFile(
+    const std::string& file,
+    const std::function<std::optional<std::string>(const std::optional<std::string>&)>& merge) const {
+  std::error_code error;
+  std::string resolved = fs::weakly_canonical(file, error).string();
+  if (error) resolved = file;
+  try {
+    auto data = readFile(resolved);
+    std::optional<std::string> merged;
+    try {
+      merged = merge(data);
+    } catch (const MergedConfig::Unreadable&) {
+      return failed(Failure::Kind::unreadableConfig, resolved);
+    }
+    if (!merged) return {Outcome::Kind::connected, std::nullopt, ""};
+    if (dryRun) return {Outcome::Kind::wouldChange, std::nullopt, resolved};
+    writeFile(*merged, resolved, data.has_value());
+    return {Outcome::Kind::connected, std::nullopt, ""};
+  } catch (const Failed& failure) {
+    return {Outcome::Kind::failed, failure.failure, ""};
+  } catch (const std::exception& other) {
+    return failed(Failure::Kind::fileError, other.what());
+  }
+}
+
+ClientSetup::Outcome ClientSetup::connect(Client client) const {
+  if (client == Client::claudeCode) {
+    auto cli = claudeCLI();
+    if (!cli) return {Outcome::Kind::notInstalled, std::nullopt, ""};
+    return addToClaudeCode(*cli);
+  }
+  const auto& location = *std::find_if(std::begin(clientLocations), std::end(clientLocations),
+                                       [client](const ClientLocation& l) { return l.client == client; });
+  const std::string directory = home + "/" + std::string(location.directory());
+  if (!isDirectory(directory)) return {Outcome::Kind::notInstalled, std::nullopt, ""};
+  const std::string file = directory + "/" + std::string(location.file);
+  if (location.format == ClientLocation::Format::codexTOML) {
+    return updateFile(file, [&](const std::optional<std::string>& data) { return MergedConfig::codex(data, executable); });
+  }
+  const Json entry = entryFor(location, executable);
+  return updateFile(file, [&](const std::optional<std::string>& data) {
+    return MergedConfig::json(data, std::string(location.container), serverName, entry);
+  });
+}
