@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "kit/setup/AgentConnection.hpp"
+#include "kit/setup/ClientSetup.hpp"
+#include "kit/setup/ConnectionReports.hpp"
+#include "kit/setup/MergedConfig.hpp"
+#include "kit/setup/RunProcess.hpp"
+#include "tests/support/TempDirectory.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Client = ClientSetup::Client;
+
+std::string slurp(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream data;
+  data << file.rdbuf();
+  return data.str();
+}
+
+void put(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+struct Home : ::testing::Test {
+  TempDirectory home;
+  ClientSetup setup{"/opt/tarn wick/bin/tarnwick", home.path(),
+                    [](const std::string& e, const std::vector<std::string>& a,
+                       const std::map<std::string, std::string>& env) { return runProcess(e, a, env, 1); },
+                    false};
+  std::string detail(Client client) { return ConnectionReports::detail(setup.connect(client), home.path(), false); }
+  std::string path(const std::string& relative) { return home.file(relative); }
+};
+
+}  // namespace
+
+TEST_F(Home, MissingClientsAreNotInstalledAndNothingIsCreated) {
+  for (Client client : ClientSetup::clients()) EXPECT_EQ(detail(client), "Not installed");
+  EXPECT_TRUE(fs::is_empty(home.path()));
+  auto summary = ConnectionReports::summary(setup.connectAll(), home.path(), setup.executable, false);
+  EXPECT_NE(summary.find("No supported agent was found on this computer."), std::string::npos);
+  EXPECT_NE(summary.find("claude mcp add --scope user tarnwick -- '/opt/tarn wick/bin/tarnwick' mcp"), std::string::npos);
+}
+
+TEST_F(Home, JsonConfigsKeepOtherServersAndAreWrittenOnce) {
+  put(path(".cursor/mcp.json"), R"({"mcpServers":{"other":{"command":"/usr/bin/x"}},"theme":"dark/blue"})");
+  EXPECT_EQ(detail(Client::cursor), "Connected");
+  const std::string written = slurp(path(".cursor/mcp.json"));
+  Json document = Json::parse(written);
+  EXPECT_EQ(document["mcpServers"]["other"]["command"], "/usr/bin/x");
+  EXPECT_EQ(document["mcpServers"]["tarnwick"], Json({{"command", setup.executable}, {"args", {"mcp"}}}));
+  EXPECT_NE(written.find("\"dark/blue\""), std::string::npos) << "slashes are not escaped";
+  EXPECT_TRUE(written.ends_with("}\n"));
+  EXPECT_LT(written.find("\"mcpServers\""), written.find("\"theme\"")) << "keys sorted";
+  EXPECT_EQ(slurp(path(".cursor/mcp.json.tarnwick.bak")),
+            R"({"mcpServers":{"other":{"command":"/usr/bin/x"}},"theme":"dark/blue"})");
+
+  auto before = fs::last_write_time(path(".cursor/mcp.json"));
+  fs::remove(path(".cursor/mcp.json.tarnwick.bak"));
+  EXPECT_EQ(detail(Client::cursor), "Connected");
+  EXPECT_EQ(fs::last_write_time(path(".cursor/mcp.json")), before) << "never written twice";
+  EXPECT_FALSE(fs::exists(path(".cursor/mcp.json.tarnwick.bak")));
+
+  fs::create_directories(path(".config/Code/User"));
+  EXPECT_EQ(detail(Client::vsCode), "Connected");
+  EXPECT_EQ(Json::parse(slurp(path(".config/Code/User/mcp.json")))["servers"]["tarnwick"]["type"], "stdio");
+  put(path(".config/Claude/claude_desktop_config.json"), "  \n");
+  EXPECT_EQ(detail(Client::claudeDesktop), "Connected") << "white space counts as an empty object";
+}
+
+TEST_F(Home, ConfigsThatCannotBeReadWithCertaintyAreLeftAloneWithoutBackup) {
+  for (const std::string text : {"[]", R"({"mcpServers":[]})", "{broken", R"({"mcpServers":"x"})"}) {
+    put(path(".cursor/mcp.json"), text);
+    EXPECT_EQ(detail(Client::cursor), "~/.cursor/mcp.json could not be read safely, so it was left unchanged.");
+    EXPECT_EQ(slurp(path(".cursor/mcp.json")), text);
+    EXPECT_FALSE(fs::exists(path(".cursor/mcp.json.tarnwick.bak")));
+  }
+  for (const std::string text : {"mcp_servers.tarnwick.command = \"x\"\n", "[mcp_servers]\ntarnwick = { command = \"x\" }\n",
+                                 "key = \"open\n", "a = [1,\n", "x = ]\n", "\xff = 1\n"}) {
+    put(path(".codex/config.toml"), text);
+    EXPECT_EQ(detail(Client::codex), "~/.codex/config.toml could not be read safely, so it was left unchanged.") << text;
+    EXPECT_EQ(slurp(path(".codex/config.toml")), text);
+  }
+}
+
+TEST_F(Home, ALinkedConfigIsWrittenAtItsTarget) {
+  put(path("dotfiles/cursor.json"), "{}");
+  fs::create_directories(path(".cursor"));
+  fs::create_symlink(path("dotfiles/cursor.json"), path(".cursor/mcp.json"));
+  EXPECT_EQ(detail(Client::cursor), "Connected");
+  EXPECT_TRUE(fs::is_symlink(path(".cursor/mcp.json")));
+  EXPECT_TRUE(Json::parse(slurp(path("dotfiles/cursor.json")))["mcpServers"].contains("tarnwick"));
+  EXPECT_TRUE(fs::exists(path("dotfiles/cursor.json.tarnwick.bak")));
+}
+
+TEST_F(Home, CodexKeepsTheFileAndReplacesTheOldSectionInPlace) {
+  put(path(".codex/config.toml"),
+      "model = \"o3\"\r\n\r\n[mcp_servers.tarnwick]\r\ncommand = \"/old\"\r\n\r\n[mcp_servers.tarnwick.env]\r\n"
+      "A = \"1\"\r\n# the next table\r\n[profiles.fast]\r\nmodel = \"mini\"\r\n");
+  EXPECT_EQ(detail(Client::codex), "Connected");
+  EXPECT_EQ(slurp(path(".codex/config.toml")),
+            "model = \"o3\"\r\n\r\n[mcp_servers.tarnwick]\r\ncommand = \"/opt/tarn wick/bin/tarnwick\"\r\n"
+            "args = [\"mcp\"]\r\n# the next table\r\n[profiles.fast]\r\nmodel = \"mini\"\r\n");
+  put(path(".codex/config.toml"), "model = \"o3\"");
+  EXPECT_EQ(detail(Client::codex), "Connected");
+  EXPECT_EQ(slurp(path(".codex/config.toml")),
+            "model = \"o3\"\n\n[mcp_servers.tarnwick]\ncommand = \"/opt/tarn wick/bin/tarnwick\"\nargs = [\"mcp\"]\n");
+}
+
+TEST(MergedConfigText, TomlQuotingEscapesWhatTomlRequires) {
+  EXPECT_EQ(MergedConfig::tomlQuoted("C:\\a \"b\"\t\x01\x7F\u00e9"), "\"C:\\\\a \\\"b\\\"\\t\\u0001\\u007F\u00e9\"");
+  EXPECT_EQ(AgentConnection::shellQuoted("/usr/bin/tarnwick"), "/usr/bin/tarnwick");
+  EXPECT_EQ(AgentConnection::shellQuoted("/it's here"), "'/it'\\''s here'");
+  EXPECT_EQ(AgentConnection::shellQuoted(""), "''");
+}
+
+TEST_F(Home, TheClaudeToolIsRunWithBothArgumentListsAndItsFailureReported) {
+  const std::string log = path("calls");
+  put(path(".local/bin/claude"), "#!/bin/sh\necho \"$@\" >> " + log + "\necho \"$PATH\" | cut -d: -f1 >> " + log +
+                                     "\n[ \"$2\" = add ] && exit 1\nexit 0\n");
+  chmod(path(".local/bin/claude").c_str(), 0755);
+  EXPECT_EQ(detail(Client::claudeCode), "The Claude CLI reported: exit status 1");
+  EXPECT_EQ(slurp(log), "mcp remove --scope user tarnwick\n" + path(".local/bin") +
+                            "\nmcp add --scope user tarnwick -- /opt/tarn wick/bin/tarnwick mcp\n" +
+                            path(".local/bin") + "\n");
+
+  put(path(".local/bin/claude"), "#!/bin/sh\nexec sleep 30\n");
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(detail(Client::claudeCode), "The Claude CLI reported: exit status 137");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25)) << "the hanging tool was ended";
+}
+
+TEST(RunProcessLimits, ReportsWhatCannotStart) {
+  auto result = runProcess("/nonexistent/tool", {}, {}, 5);
+  EXPECT_EQ(result.status, -1);
+  EXPECT_EQ(result.output, "No such file or directory");
+}
