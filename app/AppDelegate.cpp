@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "app/StartupAlert.hpp"
+#include "kit/bridge/WebBridge.hpp"
 #include "kit/common/Language.hpp"
+#include "kit/common/MainQueue.hpp"
 #include "kit/common/Log.hpp"
 #include "kit/protocol/AgentSocket.hpp"
 #include "kit/setup/AgentConnection.hpp"
@@ -31,7 +34,8 @@ void AppDelegate::run() {
   sigset_t quit = quitSignals();
   pthread_sigmask(SIG_BLOCK, &quit, nullptr);
   start();
-  waitForQuit();
+  std::thread([this] { waitForQuit(); }).detach();
+  MainQueue::shared().run();
 }
 
 void AppDelegate::start() {
@@ -46,8 +50,19 @@ void AppDelegate::start() {
   }
   server_ = std::move(server);
   Log::info(Log::app, "Listening on " + server_->path());
+  followWebBridgeSetting();
   if (connectClients_) connectAgents();
   else if (interactive_) showConnectionHelp();
+}
+
+void AppDelegate::followWebBridgeSetting() {
+  WebBridge* bridge = WebBridge::shared().get();
+  auto follow = [bridge] {
+    if (bridge->isEnabled()) bridge->start();
+    else bridge->stop();
+  };
+  follow();
+  bridge->observe(follow);
 }
 
 void AppDelegate::connectAgents() {

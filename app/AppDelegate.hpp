@@ -10,7 +10,7 @@ class AppDelegate {
   // connectClients: register Tarnwick with the AI apps found here before serving (`tarnwick setup`).
   AppDelegate(bool interactive, bool connectClients) : interactive_(interactive), connectClients_(connectClients) {}
 
-  // Starts everything and serves until the process is asked to quit.
+  // Starts everything, then runs the main queue until the process is asked to quit.
   [[noreturn]] void run();
 
  private:
@@ -20,6 +20,8 @@ class AppDelegate {
   [[noreturn]] void waitForQuit();
 
   void connectAgents();
+  // Starts or stops the web bridge by its setting, now and after every change.
+  void followWebBridgeSetting();
 
   const bool interactive_;
   const bool connectClients_;

@@ -3,6 +3,7 @@
 
 #include "app/AppDelegate.hpp"
 #include "app/DesktopChoice.hpp"
+#include "app/WebCommand.hpp"
 #include "kit/common/Language.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/perception/WindowList.hpp"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", MCPConnection::version);
     return 0;
   }
+  if (is("web")) return runWebCommand(argc, argv);
   if (is("setup") && argc > 2 && std::strcmp(argv[2], "--dry-run") == 0) return previewSetup();
   chooseDesktop();
   AppDelegate(mode == nullptr || is("setup"), is("setup")).run();

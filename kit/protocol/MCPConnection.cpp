@@ -1,11 +1,14 @@
 #include "kit/protocol/MCPConnection.hpp"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 
+#include "kit/bridge/WebControl.hpp"
 #include "kit/common/Log.hpp"
+#include "kit/common/Text.hpp"
 #include "kit/protocol/Base64.hpp"
 #include "kit/protocol/ServerInstructions.hpp"
 #include "kit/tools/Catalogue.hpp"
@@ -24,10 +27,11 @@ Json resultContent(const ToolResult& result) {
   return Json{{"content", std::move(content)}};
 }
 
-size_t characterCount(const std::string& text) {
-  size_t count = 0;
-  for (unsigned char byte : text) count += (byte & 0xC0) != 0x80;
-  return count;
+// Connections the app opens to itself are browser sessions of the web bridge.
+bool peerIsThisProcess(int socket) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  return getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid == getpid();
 }
 
 std::string seconds(double value) {
@@ -39,7 +43,8 @@ std::string seconds(double value) {
 }  // namespace
 
 MCPConnection::MCPConnection(int socket, int64_t sessionID, std::weak_ptr<CursorPresenter> presenter)
-    : socket_(socket), sessionID_(sessionID), presenter_(std::move(presenter)), reader_(socket) {}
+    : socket_(socket), sessionID_(sessionID), presenter_(std::move(presenter)),
+      fromThisProcess_(peerIsThisProcess(socket)), reader_(socket) {}
 
 std::shared_ptr<AgentSession> MCPConnection::run() {
   while (auto line = reader_.next()) handle(*line);
@@ -88,8 +93,18 @@ void MCPConnection::handle(const std::string& line) {
     answer(message, "result", Json{{"tools", Tools::definitions()}});
   } else if (name == "tools/call") {
     answer(message, "result", callTool(params));
+  } else if (name == WebControl::method && !fromThisProcess_) {
+    controlWebBridge(message, params);
   } else {
     answer(message, "error", Json{{"code", -32601}, {"message", "Method not found: " + name}});
+  }
+}
+
+void MCPConnection::controlWebBridge(const Json& request, const Json& params) {
+  try {
+    answer(request, "result", Json{{"text", WebControl::perform(*WebBridge::shared(), params)}});
+  } catch (const std::exception& error) {
+    answer(request, "error", Json{{"code", -32000}, {"message", error.what()}});
   }
 }
 
@@ -124,7 +139,7 @@ Json MCPConnection::callTool(const Json& params) {
   auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
   try {
     ToolResult result = Tools::call(tool, arguments, *engine_, [this] { return hasQueuedRequest(); });
-    Log::info(Log::tools, tool + " took " + seconds(elapsed()) + "s, " + std::to_string(characterCount(result.text)) +
+    Log::info(Log::tools, tool + " took " + seconds(elapsed()) + "s, " + std::to_string(Text::characterCount(result.text)) +
                               " chars, image " + std::to_string(result.jpeg ? result.jpeg->size() : 0) + " bytes");
     return resultContent(result);
   } catch (const std::exception& error) {

@@ -35,6 +35,7 @@ class MCPConnection {
   void startSession(const std::string& clientName);
   Json initializeResult(const Json& params);
   Json callTool(const Json& params);
+  void controlWebBridge(const Json& request, const Json& params);
   void answer(const Json& request, const char* key, Json value);
 
   int socket_;
@@ -43,6 +44,7 @@ class MCPConnection {
   std::shared_ptr<AgentSession> session_;
   std::unique_ptr<Engine> engine_;
   std::optional<std::string> workingDirectory_;
+  bool fromThisProcess_;
   std::mutex writeLock_;
   LineReader reader_;
 };

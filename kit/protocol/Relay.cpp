@@ -4,19 +4,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <thread>
 #include <vector>
 
-#include "kit/common/Process.hpp"
-#include "kit/protocol/AgentSocket.hpp"
+#include "kit/protocol/ResidentApp.hpp"
 #include "kit/protocol/Lines.hpp"
 
 namespace {
-
-constexpr int launchAttempts = 100;
-constexpr auto launchPause = std::chrono::milliseconds(100);
 
 std::string helloLine() {
   std::error_code error;
@@ -52,19 +47,8 @@ std::string Relay::requestIDKey(const Json& id) {
   }
 }
 
-std::optional<int> Relay::connectOrLaunch() {
-  if (auto socket = AgentSocket::connect(AgentSocket::path())) return socket;
-  if (!launcher_) return std::nullopt;
-  Process::spawnDetached(*launcher_, {"serve"});
-  for (int attempt = 0; attempt < launchAttempts; ++attempt) {
-    std::this_thread::sleep_for(launchPause);
-    if (auto socket = AgentSocket::connect(AgentSocket::path())) return socket;
-  }
-  return std::nullopt;
-}
-
 bool Relay::reconnect() {
-  auto socket = connectOrLaunch();
+  auto socket = ResidentApp::connectOrLaunch(launcher_);
   if (!socket) return false;
   if (!Lines::write(*socket, helloLine())) {
     close(*socket);

@@ -31,7 +31,6 @@ class Relay {
   static std::string requestIDKey(const Json& id);
 
  private:
-  std::optional<int> connectOrLaunch();
   // Connects (or launches and connects) and sends the hello line. Call with state_ held.
   bool reconnect();
   std::optional<Json> take(const Json& id);

@@ -1,0 +1,39 @@
+#include "kit/common/Files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace Files {
+
+std::optional<std::string> read(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream data;
+  data << file.rdbuf();
+  if (file.bad()) return std::nullopt;
+  return data.str();
+}
+
+bool writeAtomically(const std::string& path, const std::string& data, mode_t permissions) {
+  const std::string temporary = path + ".tmp." + std::to_string(getpid());
+  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, permissions);
+  if (fd < 0) return false;
+  size_t written = 0;
+  while (written < data.size()) {
+    ssize_t count = write(fd, data.data() + written, data.size() - written);
+    if (count <= 0) break;
+    written += static_cast<size_t>(count);
+  }
+  // open() applies the umask; the permissions asked for are the ones meant.
+  bool ok = written == data.size() && fchmod(fd, permissions) == 0 && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+  unlink(temporary.c_str());
+  return false;
+}
+
+}  // namespace Files

@@ -1,0 +1,53 @@
+#include "kit/common/SettingsFile.hpp"
+
+#include <filesystem>
+#include <mutex>
+
+#include "kit/common/Files.hpp"
+#include "kit/common/Paths.hpp"
+#include "kit/tools/ToolError.hpp"
+
+namespace {
+
+// Read-modify-write of the file is one step for the whole process.
+std::mutex& fileLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+}  // namespace
+
+SettingsFile SettingsFile::user() { return SettingsFile(Paths::configDirectory() + "/settings.json"); }
+
+std::optional<Json> SettingsFile::contents() const {
+  auto text = Files::read(path_);
+  if (!text) return Json::object();
+  auto parsed = JsonText::parse(*text);
+  if (!parsed || !parsed->is_object()) return std::nullopt;
+  return parsed;
+}
+
+std::optional<bool> SettingsFile::boolValue(const std::string& key) const {
+  std::lock_guard guard(fileLock());
+  auto settings = contents();
+  if (!settings || !settings->contains(key) || !(*settings)[key].is_boolean()) return std::nullopt;
+  return (*settings)[key].get<bool>();
+}
+
+std::optional<std::string> SettingsFile::stringValue(const std::string& key) const {
+  std::lock_guard guard(fileLock());
+  auto settings = contents();
+  if (!settings || !settings->contains(key) || !(*settings)[key].is_string()) return std::nullopt;
+  return (*settings)[key].get<std::string>();
+}
+
+void SettingsFile::set(const std::string& key, const Json& value) const {
+  std::lock_guard guard(fileLock());
+  auto settings = contents();
+  if (!settings) throw ToolError("The settings file " + path_ + " is not a JSON object; fix or remove it.");
+  (*settings)[key] = value;
+  const std::string directory = std::filesystem::path(path_).parent_path().string();
+  if (!Paths::makePrivateDirectory(directory) || !Files::writeAtomically(path_, settings->dump(2) + "\n", 0600)) {
+    throw ToolError("Could not save the settings in " + path_ + ".");
+  }
+}
