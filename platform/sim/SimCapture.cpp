@@ -23,7 +23,7 @@ SimDesktop::Shareable SimDesktop::shareableWindows(bool onScreenOnly) {
 Image SimDesktop::render(const Window& window, int width, int height) const {
   auto color = fillColor(window.id);
   Image image(width, height, color[0], color[1], color[2]);
-  const Rect& frame = window.spec.frame;
+  const Rect& frame = window.traits.frame;
   const double scaleX = width / frame.size.width, scaleY = height / frame.size.height;
   auto fill = [&](double x0, double y0, double x1, double y1, uint8_t r, uint8_t g, uint8_t b) {
     for (int y = std::max(0, int(y0)); y < std::min(height, int(std::ceil(y1))); ++y) {
@@ -62,7 +62,7 @@ std::optional<Image> SimDesktop::displayImage(const std::vector<WindowNumber>& w
   // Back to front, so that front windows cover the ones behind.
   for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
     if (std::find(wanted.begin(), wanted.end(), it->id) == wanted.end() || !isOnScreen(*it)) continue;
-    const Rect& frame = it->spec.frame;
+    const Rect& frame = it->traits.frame;
     Image picture = render(*it, std::max(1, int(std::lround(frame.size.width * scale))),
                            std::max(1, int(std::lround(frame.size.height * scale))));
     canvas.draw(picture, int(std::lround((frame.origin.x - rect.origin.x) * scale)),

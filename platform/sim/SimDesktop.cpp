@@ -45,26 +45,26 @@ SimDesktop::NodeID SimDesktop::newNode(pid_t pid, const std::string& role, std::
   return id;
 }
 
-pid_t SimDesktop::addApp(AppSpec spec) {
+pid_t SimDesktop::addApp(AppTraits traits) {
   std::lock_guard guard(lock_);
   pid_t pid = nextPID++;
   App& app = apps_[pid];
-  app.spec = spec;
-  app.record = {pid, spec.name, spec.bundleID, spec.executable, spec.bundlePath, spec.policy, spec.hidden, false,
-                spec.electron, now_};
+  app.traits = traits;
+  app.record = {pid, traits.name, traits.bundleID, traits.executable, traits.bundlePath, traits.policy, traits.hidden, false,
+                traits.electron, now_};
   app.node = newNode(pid, "AXApplication", std::nullopt);
-  nodes_[app.node].attributes["AXTitle"] = spec.name;
-  if (!front_ && spec.policy == ActivationPolicy::regular) front_ = pid;
+  nodes_[app.node].attributes["AXTitle"] = traits.name;
+  if (!front_ && traits.policy == ActivationPolicy::regular) front_ = pid;
   return pid;
 }
 
-WindowNumber SimDesktop::addWindow(pid_t pid, WindowSpec spec) {
+WindowNumber SimDesktop::addWindow(pid_t pid, WindowTraits traits) {
   std::lock_guard guard(lock_);
-  Window window{nextWindow++, pid, spec, 0, now_};
+  Window window{nextWindow++, pid, traits, 0, now_};
   window.node = newNode(pid, "AXWindow", apps_.at(pid).node);
   Node& node = nodes_[window.node];
   node.window = window.id;
-  node.attributes["AXSubrole"] = spec.subrole;
+  node.attributes["AXSubrole"] = traits.subrole;
   node.settable = {"AXPosition", "AXSize", "AXMinimized", "AXMain"};
   node.actions = {"AXRaise"};
   windows_.insert(windows_.begin(), window);
@@ -132,14 +132,14 @@ void SimDesktop::moveToFront(WindowNumber window) {
 void SimDesktop::setWindowFrame(WindowNumber window, Rect frame) {
   std::lock_guard guard(lock_);
   for (auto& w : windows_) {
-    if (w.id == window) w.spec.frame = frame;
+    if (w.id == window) w.traits.frame = frame;
   }
 }
 
 void SimDesktop::setMinimized(WindowNumber window, bool minimized) {
   std::lock_guard guard(lock_);
   for (auto& w : windows_) {
-    if (w.id == window) w.spec.minimized = minimized;
+    if (w.id == window) w.traits.minimized = minimized;
   }
 }
 
@@ -240,8 +240,8 @@ bool SimDesktop::isShown(const Window& window) const { return now_ >= window.app
 
 bool SimDesktop::isOnScreen(const Window& window) const {
   const App& app = apps_.at(window.pid);
-  bool onVisibleSpace = window.spec.space == 0 || visibleSpaces_.contains(window.spec.space);
-  return isShown(window) && !window.spec.minimized && !app.record.hidden && onVisibleSpace && window.spec.alpha > 0;
+  bool onVisibleSpace = window.traits.space == 0 || visibleSpaces_.contains(window.traits.space);
+  return isShown(window) && !window.traits.minimized && !app.record.hidden && onVisibleSpace && window.traits.alpha > 0;
 }
 
 void SimDesktop::makeWebContent(App& app) {
@@ -250,7 +250,7 @@ void SimDesktop::makeWebContent(App& app) {
   for (const auto& window : windows_) {
     if (window.pid != app.record.pid) continue;
     NodeID web = newNode(app.record.pid, "AXWebArea", window.node);
-    nodes_[web].attributes["AXTitle"] = window.spec.title;
+    nodes_[web].attributes["AXTitle"] = window.traits.title;
     NodeID text = newNode(app.record.pid, "AXStaticText", web);
     nodes_[text].attributes["AXValue"] = std::string("Page content");
   }
@@ -272,16 +272,16 @@ std::optional<AXValue> SimDesktop::computed(const Node& node, const std::string&
   }
   if (name == "AXParent" && node.parent) return elementOf(*node.parent);
   if (const Window* window = windowOf(node)) {
-    if (name == "AXPosition") return window->spec.frame.origin;
-    if (name == "AXSize") return window->spec.frame.size;
-    if (name == "AXTitle") return window->spec.title;
-    if (name == "AXMinimized") return window->spec.minimized;
+    if (name == "AXPosition") return window->traits.frame.origin;
+    if (name == "AXSize") return window->traits.frame.size;
+    if (name == "AXTitle") return window->traits.title;
+    if (name == "AXMinimized") return window->traits.minimized;
   }
   if (node.role == "AXApplication") {
     // Like the real AXWindows: windows on Spaces not shown now are not listed.
     std::vector<AXElement> listed;
     for (const auto& window : windows_) {
-      bool onVisibleSpace = window.spec.space == 0 || visibleSpaces_.contains(window.spec.space);
+      bool onVisibleSpace = window.traits.space == 0 || visibleSpaces_.contains(window.traits.space);
       if (window.pid == node.pid && isShown(window) && onVisibleSpace) listed.push_back(elementOf(window.node));
     }
     if (name == "AXWindows") return listed;
@@ -300,7 +300,7 @@ std::optional<AXValue> SimDesktop::computed(const Node& node, const std::string&
 std::optional<AXStatus> SimDesktop::answerCost(const AXElement& element) {
   now_ += callCost;
   auto app = apps_.find(element.pid);
-  if (app != apps_.end() && app->second.spec.unresponsive) {
+  if (app != apps_.end() && app->second.traits.unresponsive) {
     now_ += element.timeout > 0 ? element.timeout : defaultMessagingTimeout;
     return AXError::cannotComplete;
   }
@@ -360,16 +360,16 @@ AXStatus SimDesktop::setAttribute(const AXElement& element, const std::string& n
   App& app = apps_.at(node.pid);
   if (node.role == "AXApplication" && (name == "AXManualAccessibility" || name == "AXEnhancedUserInterface")) {
     // Electron listens to the manual switch only; browsers to either.
-    bool switchesOn = app.spec.lazyWebContent && (name == "AXManualAccessibility" || !app.spec.electron);
+    bool switchesOn = app.traits.lazyWebContent && (name == "AXManualAccessibility" || !app.traits.electron);
     if (switchesOn && !app.webContentAt) app.webContentAt = now_ + webContentDelay;
     return AXError::success;
   }
   if (!node.settable.contains(name)) return AXError::attributeUnsupported;
   for (auto& window : windows_) {
     if (window.node != id) continue;
-    if (name == "AXPosition" && std::holds_alternative<Point>(value)) window.spec.frame.origin = std::get<Point>(value);
-    if (name == "AXSize" && std::holds_alternative<Size>(value)) window.spec.frame.size = std::get<Size>(value);
-    if (name == "AXMinimized" && std::holds_alternative<bool>(value)) window.spec.minimized = std::get<bool>(value);
+    if (name == "AXPosition" && std::holds_alternative<Point>(value)) window.traits.frame.origin = std::get<Point>(value);
+    if (name == "AXSize" && std::holds_alternative<Size>(value)) window.traits.frame.size = std::get<Size>(value);
+    if (name == "AXMinimized" && std::holds_alternative<bool>(value)) window.traits.minimized = std::get<bool>(value);
     return AXError::success;
   }
   node.attributes[name] = value;
@@ -434,15 +434,15 @@ Json SimDesktop::windowList(uint32_t options, WindowNumber relativeTo) {
         window.id != relativeTo) {
       continue;
     }
-    const Rect& f = window.spec.frame;
+    const Rect& f = window.traits.frame;
     list.push_back({{WindowKey::number, window.id},
                     {WindowKey::ownerPID, window.pid},
                     {WindowKey::ownerName, apps_.at(window.pid).record.name},
-                    {WindowKey::name, window.spec.title},
+                    {WindowKey::name, window.traits.title},
                     {WindowKey::bounds, {{"X", f.origin.x}, {"Y", f.origin.y}, {"Width", f.size.width}, {"Height", f.size.height}}},
-                    {WindowKey::layer, window.spec.layer},
+                    {WindowKey::layer, window.traits.layer},
                     {WindowKey::isOnscreen, onScreen},
-                    {WindowKey::alpha, window.spec.alpha}});
+                    {WindowKey::alpha, window.traits.alpha}});
   }
   return list;
 }
@@ -457,7 +457,7 @@ std::optional<pid_t> SimDesktop::keyFocusProcess() { return frontProcess(); }
 std::vector<SpaceID> SimDesktop::spaces(WindowNumber window) {
   std::lock_guard guard(lock_);
   for (const auto& w : windows_) {
-    if (w.id == window && w.spec.space != 0) return {w.spec.space};
+    if (w.id == window && w.traits.space != 0) return {w.traits.space};
   }
   return {};
 }

@@ -24,7 +24,7 @@ class SimDesktop : public Desktop,
  public:
   using NodeID = uint64_t;
 
-  struct AppSpec {
+  struct AppTraits {
     std::string name{};
     std::string bundleID{};
     std::string executable{};
@@ -38,7 +38,7 @@ class SimDesktop : public Desktop,
     bool unresponsive = false;
   };
 
-  struct WindowSpec {
+  struct WindowTraits {
     std::string title{};
     Rect frame{{100, 100}, {800, 600}};
     int layer = 0;
@@ -50,16 +50,16 @@ class SimDesktop : public Desktop,
 
   // What launching an installed app creates, and when.
   struct Installed {
-    AppSpec app;
-    std::vector<WindowSpec> windows;
+    AppTraits app;
+    std::vector<WindowTraits> windows;
     std::vector<double> windowDelays;  // seconds after the launch, one per window
   };
 
   SimDesktop();
 
   // Scene building.
-  pid_t addApp(AppSpec spec);
-  WindowNumber addWindow(pid_t pid, WindowSpec spec);
+  pid_t addApp(AppTraits traits);
+  WindowNumber addWindow(pid_t pid, WindowTraits traits);
   NodeID addElement(NodeID parent, const std::string& role, std::map<std::string, AXValue> attributes = {},
                     std::vector<std::string> actions = {});
   void setValue(NodeID node, const std::string& name, AXValue value);
@@ -150,7 +150,7 @@ class SimDesktop : public Desktop,
     std::optional<WindowNumber> window;
   };
   struct App {
-    AppSpec spec;
+    AppTraits traits;
     AppRecord record;
     NodeID node = 0;
     std::vector<NodeID> nodesInOrder;  // what remote element ids address
@@ -162,7 +162,7 @@ class SimDesktop : public Desktop,
   struct Window {
     WindowNumber id = 0;
     pid_t pid = 0;
-    WindowSpec spec;
+    WindowTraits traits;
     NodeID node = 0;
     double appearsAt = 0;
   };
