@@ -5,6 +5,7 @@
 
 #include "kit/platform/Desktop.hpp"
 #include "platform/sim/SimDesktop.hpp"
+#include "platform/x11/X11Desktop.hpp"
 
 void chooseDesktop() {
   const char* chosen = std::getenv("TARNWICK_PLATFORM");
@@ -12,6 +13,6 @@ void chooseDesktop() {
     Platform::install(SimDesktop::demo());
     return;
   }
-  // The X11 desktop backend is not part of this build yet, so no real desktop can serve.
-  Platform::setFinder([]() -> std::shared_ptr<Desktop> { return nullptr; });
+  // The X server may come up after the resident app; the finder is asked again later.
+  Platform::setFinder([]() -> std::shared_ptr<Desktop> { return X11Desktop::open(); });
 }

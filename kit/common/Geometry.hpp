@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+#include <optional>
 
 // Global screen points, origin at the top left of the main display.
 struct Point {
@@ -19,3 +21,20 @@ struct Rect {
   bool operator==(const Rect&) const = default;
   Point center() const { return {origin.x + size.width / 2, origin.y + size.height / 2}; }
 };
+
+// The smallest rectangle around both.
+inline Rect unite(const Rect& a, const Rect& b) {
+  double left = std::min(a.origin.x, b.origin.x), top = std::min(a.origin.y, b.origin.y);
+  double right = std::max(a.origin.x + a.size.width, b.origin.x + b.size.width);
+  double bottom = std::max(a.origin.y + a.size.height, b.origin.y + b.size.height);
+  return {{left, top}, {right - left, bottom - top}};
+}
+
+// The part both cover, or none.
+inline std::optional<Rect> intersect(const Rect& a, const Rect& b) {
+  double left = std::max(a.origin.x, b.origin.x), top = std::max(a.origin.y, b.origin.y);
+  double right = std::min(a.origin.x + a.size.width, b.origin.x + b.size.width);
+  double bottom = std::min(a.origin.y + a.size.height, b.origin.y + b.size.height);
+  if (right <= left || bottom <= top) return std::nullopt;
+  return Rect{{left, top}, {right - left, bottom - top}};
+}

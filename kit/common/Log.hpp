@@ -11,6 +11,7 @@ inline constexpr std::string_view sharedKeyWindow = "SharedKeyWindow";
 inline constexpr std::string_view webBridge = "WebBridge";
 inline constexpr std::string_view app = "App";
 inline constexpr std::string_view setup = "Setup";
+inline constexpr std::string_view desktop = "Desktop";
 
 void info(std::string_view category, std::string_view message);
 void error(std::string_view category, std::string_view message);

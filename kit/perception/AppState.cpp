@@ -16,21 +16,6 @@ namespace {
 
 constexpr double pageLoadWait = 5.0;
 
-Rect unite(const Rect& a, const Rect& b) {
-  double left = std::min(a.origin.x, b.origin.x), top = std::min(a.origin.y, b.origin.y);
-  double right = std::max(a.origin.x + a.size.width, b.origin.x + b.size.width);
-  double bottom = std::max(a.origin.y + a.size.height, b.origin.y + b.size.height);
-  return {{left, top}, {right - left, bottom - top}};
-}
-
-std::optional<Rect> intersect(const Rect& a, const Rect& b) {
-  double left = std::max(a.origin.x, b.origin.x), top = std::max(a.origin.y, b.origin.y);
-  double right = std::min(a.origin.x + a.size.width, b.origin.x + b.size.width);
-  double bottom = std::min(a.origin.y + a.size.height, b.origin.y + b.size.height);
-  if (right <= left || bottom <= top) return std::nullopt;
-  return Rect{{left, top}, {right - left, bottom - top}};
-}
-
 bool contains(const Rect& rect, Point point) {
   return point.x >= rect.origin.x && point.x < rect.origin.x + rect.size.width && point.y >= rect.origin.y &&
          point.y < rect.origin.y + rect.size.height;

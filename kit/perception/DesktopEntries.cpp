@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "kit/common/Paths.hpp"
 #include "kit/common/Text.hpp"
@@ -100,6 +101,21 @@ std::vector<std::string> directories() {
   return result;
 }
 
+std::vector<DesktopEntry> installed() {
+  std::vector<DesktopEntry> entries;
+  std::set<std::string> ids;
+  for (const auto& dir : directories()) {
+    std::error_code error;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+      const std::string file = it->path().string();
+      if (!file.ends_with(".desktop")) continue;
+      auto entry = DesktopEntry::read(file);
+      if (entry && ids.insert(entry->appID()).second) entries.push_back(std::move(*entry));
+    }
+  }
+  return entries;
+}
+
 std::string locate(const std::string& query) {
   const std::string path = expandedHome(query);
   if (path.ends_with(".desktop") && DesktopEntry::read(path)) return path;
@@ -112,16 +128,9 @@ std::string locate(const std::string& query) {
   }
   const std::string wanted = Text::lowered(Text::withoutSoftHyphens(wantedID));
   std::optional<std::string> byName;
-  for (const auto& dir : directories()) {
-    std::error_code error;
-    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-      const std::string file = it->path().string();
-      if (!file.ends_with(".desktop")) continue;
-      auto entry = DesktopEntry::read(file);
-      if (!entry) continue;
-      if (Text::lowered(entry->appID()) == wanted) return file;
-      if (!byName && Text::lowered(Text::withoutSoftHyphens(entry->name)) == wanted) byName = file;
-    }
+  for (const auto& entry : installed()) {
+    if (Text::lowered(entry.appID()) == wanted) return entry.path;
+    if (!byName && Text::lowered(Text::withoutSoftHyphens(entry.name)) == wanted) byName = entry.path;
   }
   if (byName) return *byName;
   throw ToolError("No app named \"" + query + "\"" + std::string(notFoundAdvice()));

@@ -17,6 +17,9 @@ namespace DesktopEntries {
 // $XDG_DATA_HOME/applications, then each of $XDG_DATA_DIRS/applications.
 std::vector<std::string> directories();
 
+// Every readable entry, the first of each app id, in directory order.
+std::vector<DesktopEntry> installed();
+
 // What launch_app should start for the agent's words: a path to an executable or a
 // .desktop file, an app id, or an app name; fails with a ToolError.
 std::string locate(const std::string& query);

@@ -6,6 +6,7 @@
 #include "kit/platform/Accessibility.hpp"
 #include "kit/platform/Capture.hpp"
 #include "kit/platform/Clock.hpp"
+#include "kit/platform/KeyboardLayouts.hpp"
 #include "kit/platform/WindowServer.hpp"
 #include "kit/platform/Workspace.hpp"
 
@@ -19,6 +20,8 @@ class Desktop {
   virtual Workspace& workspace() = 0;
   virtual Clock& clock() = 0;
   virtual ScreenCapture& capture() = 0;
+  // None where the desktop has no keyboard of its own to describe.
+  virtual KeyboardLayouts* keyboardLayouts() { return nullptr; }
 };
 
 // The desktop the resident app works on.

@@ -15,4 +15,6 @@ struct Image {
   const uint8_t* pixel(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
   // Copies the source with its top-left corner at (x, y), clipped to this image.
   void draw(const Image& source, int x, int y);
+  // This image at another size; each pixel averages the source pixels it covers.
+  Image scaled(int newWidth, int newHeight) const;
 };

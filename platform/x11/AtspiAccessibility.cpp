@@ -1,0 +1,511 @@
+#include "platform/x11/AtspiAccessibility.hpp"
+
+#include <signal.h>
+
+#include <cmath>
+#include <map>
+
+#include "platform/x11/AtspiReading.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double defaultTimeout = 1.5;                   // seconds, when the element names none
+constexpr auto stalledFor = std::chrono::seconds(3);     // calls on an app that timed out fail fast this long
+constexpr const char* applicationPrefix = "app:";        // an app not (yet) on the bus, by pid
+constexpr int maxPendingMessages = 10000;
+
+// AT-SPI action names and the accessibility actions they are.
+const std::map<std::string, std::string> actionTable{
+    {"click", "AXPress"},     {"press", "AXPress"},         {"activate", "AXPress"},    {"toggle", "AXPress"},
+    {"jump", "AXPress"},      {"open", "AXPress"},          {"menu", "AXShowMenu"},     {"popup", "AXShowMenu"},
+    {"showmenu", "AXShowMenu"}, {"show menu", "AXShowMenu"}, {"increment", "AXIncrement"},
+    {"decrement", "AXDecrement"}, {"confirm", "AXConfirm"}, {"enter", "AXConfirm"},    {"cancel", "AXCancel"},
+    {"escape", "AXCancel"},   {"pick", "AXPick"},           {"select", "AXPick"},       {"raise", "AXRaise"},
+    {"expand or contract", "AXPress"}};
+
+std::string lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string axAction(const std::string& atspiName) {
+  auto found = actionTable.find(lowered(atspiName));
+  return found != actionTable.end() ? found->second : "Name:" + atspiName;
+}
+
+std::string identity(AtspiAccessible* object) {
+  const char* bus = object->parent.app != nullptr ? object->parent.app->bus_name : "";
+  return std::string(bus != nullptr ? bus : "") + object->parent.path;
+}
+
+std::string busOf(const std::string& id) { return id.substr(0, id.find('/')); }
+
+// Listeners receive their own copy of each event and must free it.
+void ignoreEvent(const AtspiEvent* event) { g_boxed_free(ATSPI_TYPE_EVENT, const_cast<AtspiEvent*>(event)); }
+
+// Pending bus messages (cache updates, events) are handled before each call, so cached
+// states and names follow the apps and the incoming queue never grows.
+void drainMessages() {
+  for (int i = 0; i < maxPendingMessages && g_main_context_iteration(nullptr, FALSE); ++i) {
+  }
+}
+
+AXValue checkedValue(AtspiAccessibility::Reading& reading) {
+  return int64_t(reading.has(ATSPI_STATE_CHECKED) || reading.has(ATSPI_STATE_PRESSED) ? 1 : 0);
+}
+
+std::optional<std::string> textOf(AtspiText* text) {
+  GError* error = nullptr;
+  gchar* read = atspi_text_get_text(text, 0, -1, &error);
+  std::optional<std::string> result;
+  if (error == nullptr && read != nullptr) result = read;
+  g_free(read);
+  g_clear_error(&error);
+  return result;
+}
+
+std::optional<std::string> placeholderOf(AtspiAccessible* object) {
+  GHashTable* attributes = atspi_accessible_get_attributes(object, nullptr);
+  if (attributes == nullptr) return std::nullopt;
+  std::optional<std::string> result;
+  if (auto* found = static_cast<const char*>(g_hash_table_lookup(attributes, "placeholder-text"))) result = found;
+  g_hash_table_unref(attributes);
+  return result;
+}
+
+std::optional<TextRange> selectionOf(AtspiText* text) {
+  GError* error = nullptr;
+  if (atspi_text_get_n_selections(text, &error) > 0 && error == nullptr) {
+    AtspiRange* range = atspi_text_get_selection(text, 0, &error);
+    std::optional<TextRange> result;
+    if (error == nullptr && range != nullptr) result = TextRange{range->start_offset, range->end_offset - range->start_offset};
+    g_free(range);
+    g_clear_error(&error);
+    return result;
+  }
+  g_clear_error(&error);
+  const gint caret = atspi_text_get_caret_offset(text, &error);
+  if (error != nullptr || caret < 0) {
+    g_clear_error(&error);
+    return std::nullopt;
+  }
+  return TextRange{caret, 0};
+}
+
+bool isTextRole(const std::string& role) {
+  return role == "AXTextField" || role == "AXTextArea" || role == "AXComboBox" || role == "AXStaticText";
+}
+
+AXStatus outcome(GError*& error, bool done) {
+  if (error != nullptr) {
+    const AXStatus status = AtspiErrors::status(error);
+    g_clear_error(&error);
+    return status;
+  }
+  return done ? AXError::success : AXError::cannotComplete;
+}
+
+}  // namespace
+
+template <typename Result, typename Body>
+Result AtspiAccessibility::onElement(const AXElement& element, Result failed, Body body) {
+  std::lock_guard guard(lock_);
+  const auto started = Clock::now();
+  AXStatus status = AXError::success;
+  AtspiAccessible* object = begin(element, status);
+  if (object == nullptr) {
+    if constexpr (std::is_same_v<Result, AXStatus>) return status;
+    return failed;
+  }
+  Reading reading(*this, object, element);
+  Result result = body(reading);
+  finish(element, started);
+  return result;
+}
+
+std::unique_ptr<AtspiAccessibility> AtspiAccessibility::open(Hooks hooks) {
+  if (atspi_init() > 1) return nullptr;
+  AtspiAccessible* desktop = atspi_get_desktop(0);
+  if (desktop == nullptr) return nullptr;
+  GError* error = nullptr;
+  atspi_accessible_get_child_count(desktop, &error);
+  g_object_unref(desktop);
+  if (error != nullptr) {
+    g_clear_error(&error);
+    return nullptr;
+  }
+  return std::unique_ptr<AtspiAccessibility>(new AtspiAccessibility(std::move(hooks)));
+}
+
+AtspiAccessibility::AtspiAccessibility(Hooks hooks) : hooks_(std::move(hooks)) {
+  // Some toolkits emit changes only while someone listens for them.
+  listener_ = atspi_event_listener_new_simple(ignoreEvent, nullptr);
+  for (const char* event : {"object:state-changed", "object:property-change", "object:children-changed"}) {
+    atspi_event_listener_register(listener_, event, nullptr);
+  }
+}
+
+AtspiAccessibility::~AtspiAccessibility() {
+  std::lock_guard guard(lock_);
+  for (auto& [id, object] : objects_) g_object_unref(object);
+  if (listener_ != nullptr) g_object_unref(listener_);
+}
+
+AXElement AtspiAccessibility::remember(AtspiAccessible* object, pid_t pid) {
+  std::string id = identity(object);
+  auto [entry, added] = objects_.try_emplace(id, object);
+  if (!added) g_object_unref(object);
+  return AXElement{pid, std::move(id), 0};
+}
+
+AtspiAccessible* AtspiAccessibility::resolveApplication(pid_t pid) {
+  if (auto known = applications_.find(pid); known != applications_.end()) {
+    if (auto found = objects_.find(known->second); found != objects_.end() && kill(pid, 0) == 0) return found->second;
+    applications_.erase(known);
+  }
+  AtspiAccessible* desktop = atspi_get_desktop(0);
+  if (desktop == nullptr) return nullptr;
+  AtspiAccessible* result = nullptr;
+  const gint count = atspi_accessible_get_child_count(desktop, nullptr);
+  for (gint i = 0; i < count && result == nullptr; ++i) {
+    AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+    if (app == nullptr) continue;
+    if (pid_t(atspi_accessible_get_process_id(app, nullptr)) == pid) {
+      AXElement element = remember(app, pid);
+      applications_[pid] = element.id;
+      result = objects_.at(element.id);
+    } else {
+      g_object_unref(app);
+    }
+  }
+  g_object_unref(desktop);
+  return result;
+}
+
+AtspiAccessible* AtspiAccessibility::begin(const AXElement& element, AXStatus& status) {
+  drainMessages();
+  const double seconds = element.timeout > 0 ? element.timeout : defaultTimeout;
+  const int milliseconds = std::max(1, int(std::lround(seconds * 1000)));
+  if (milliseconds != timeoutMilliseconds_) {
+    atspi_set_timeout(milliseconds, std::max(milliseconds, 3000));
+    timeoutMilliseconds_ = milliseconds;
+  }
+  AtspiAccessible* object = nullptr;
+  if (element.id.starts_with(applicationPrefix)) {
+    object = resolveApplication(element.pid);
+  } else if (auto found = objects_.find(element.id); found != objects_.end()) {
+    object = found->second;
+  }
+  if (object == nullptr) {
+    status = AXError::invalidElement;
+    return nullptr;
+  }
+  if (auto stalled = stalledUntil_.find(busOf(identity(object))); stalled != stalledUntil_.end()) {
+    if (Clock::now() < stalled->second) {
+      status = AXError::cannotComplete;
+      return nullptr;
+    }
+    stalledUntil_.erase(stalled);
+  }
+  status = AXError::success;
+  return object;
+}
+
+void AtspiAccessibility::finish(const AXElement& element, Clock::time_point started) {
+  // libatspi hides most time-outs behind empty answers; the time spent tells them.
+  const auto spent = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+  if (spent < 0.9 * timeoutMilliseconds_) return;
+  std::string id = element.id;
+  if (id.starts_with(applicationPrefix)) {
+    auto known = applications_.find(element.pid);
+    if (known == applications_.end()) return;
+    id = known->second;
+  }
+  stalledUntil_[busOf(id)] = Clock::now() + stalledFor;
+}
+
+AXElement AtspiAccessibility::application(pid_t pid) {
+  std::lock_guard guard(lock_);
+  drainMessages();
+  if (AtspiAccessible* app = resolveApplication(pid)) return AXElement{pid, identity(app), 0};
+  return AXElement{pid, applicationPrefix + std::to_string(pid), 0};
+}
+
+AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXStatus& status) {
+  status = AXError::success;
+  const AXRoleName roleName = reading.roleName();
+  const std::string role = roleName.role;
+  auto none = [&status](AXStatus why) {
+    status = why;
+    return AXValue{};
+  };
+  if (name == "AXRole") return role;
+  if (name == "AXSubrole") return *roleName.subrole ? AXValue(std::string(roleName.subrole)) : none(AXError::noValue);
+  if (name == "AXTitle") return reading.name();
+  if (name == "AXDescription") {
+    gchar* text = atspi_accessible_get_description(reading.object, nullptr);
+    std::string description = text != nullptr ? text : "";
+    g_free(text);
+    return description;
+  }
+  if (name == "AXChildren") return reading.children();
+  if (name == "AXParent") {
+    auto parent = reading.parent();
+    return parent ? AXValue(*parent) : none(AXError::noValue);
+  }
+  if (reading.isApplication()) {
+    if (name == "AXWindows") return reading.windows();
+    if (name == "AXFocusedWindow" || name == "AXMainWindow") {
+      auto active = reading.activeWindow();
+      if (!active && name == "AXMainWindow") {
+        auto all = reading.windows();
+        if (!all.empty()) active = all.front();
+      }
+      return active ? AXValue(*active) : none(AXError::noValue);
+    }
+    if (name == "AXFocusedUIElement") {
+      auto active = reading.activeWindow();
+      if (!active) return none(AXError::noValue);
+      auto focused = reading.firstWithState(objects_.at(active->id), ATSPI_STATE_FOCUSED);
+      return focused ? AXValue(*focused) : none(AXError::noValue);
+    }
+    if (name == "AXMenuBar") {
+      auto windows = reading.windows();
+      for (const auto& window : windows) {
+        if (auto bar = reading.firstWithRole(objects_.at(window.id), ATSPI_ROLE_MENU_BAR)) return *bar;
+      }
+      return none(AXError::noValue);
+    }
+    if (name == "AXHidden") return hooks_.isHidden ? hooks_.isHidden(reading.element.pid) : false;
+    if (name == "AXEnabled") return true;
+    return none(AXError::attributeUnsupported);
+  }
+  if (name == "AXEnabled") return reading.has(ATSPI_STATE_ENABLED) || reading.has(ATSPI_STATE_SENSITIVE);
+  if (name == "AXFocused") return reading.has(ATSPI_STATE_FOCUSED);
+  if (name == "AXSelected") return reading.has(ATSPI_STATE_SELECTED);
+  if (name == "AXExpanded") {
+    return reading.has(ATSPI_STATE_EXPANDABLE) ? AXValue(reading.has(ATSPI_STATE_EXPANDED)) : none(AXError::noValue);
+  }
+  if (name == "AXMinimized") return reading.has(ATSPI_STATE_ICONIFIED);
+  if (name == "AXPosition" || name == "AXSize") {
+    auto rect = reading.extents();
+    if (!rect) return none(AXError::noValue);
+    if (name == "AXPosition") return Point{double(rect->x), double(rect->y)};
+    return Size{double(rect->width), double(rect->height)};
+  }
+  if (name == "AXValue") {
+    const AtspiRole atspiRole = reading.role();
+    if (role == "AXCheckBox" || role == "AXRadioButton" || atspiRole == ATSPI_ROLE_CHECK_MENU_ITEM ||
+        atspiRole == ATSPI_ROLE_RADIO_MENU_ITEM) {
+      return checkedValue(reading);
+    }
+    if (role == "AXDisclosureTriangle") return int64_t(reading.has(ATSPI_STATE_EXPANDED) ? 1 : 0);
+    if (role == "AXPopUpButton") return reading.name();
+    if (AtspiValue* value = reading.value()) {
+      GError* error = nullptr;
+      const double current = atspi_value_get_current_value(value, &error);
+      if (error == nullptr) return current;
+      g_clear_error(&error);
+    }
+    if (role == "AXStaticText" && !reading.name().empty()) return reading.name();
+    if (AtspiText* text = reading.text(); text != nullptr && isTextRole(role)) {
+      if (auto contents = textOf(text)) return *contents;
+    }
+    return none(AXError::noValue);
+  }
+  if (name == "AXPlaceholderValue") {
+    if (role != "AXTextField" && role != "AXTextArea" && role != "AXComboBox") return none(AXError::noValue);
+    auto placeholder = placeholderOf(reading.object);
+    return placeholder ? AXValue(*placeholder) : none(AXError::noValue);
+  }
+  if (name == "AXIdentifier") {
+    gchar* id = atspi_accessible_get_accessible_id(reading.object, nullptr);
+    std::string identifier = id != nullptr ? id : "";
+    g_free(id);
+    return identifier.empty() ? none(AXError::noValue) : AXValue(identifier);
+  }
+  if (name == "AXHelp") return none(AXError::noValue);  // toolkits fold tooltips into the description
+  if (name == "AXWindow") {
+    std::optional<AXElement> current = reading.element;
+    for (int depth = 0; current && depth < 64; ++depth) {
+      Reading up(*this, objects_.at(current->id), *current);
+      if (AtspiRoles::isWindow(up.role())) return *current;
+      current = up.parent();
+    }
+    return none(AXError::noValue);
+  }
+  if (name == "AXSelectedText" || name == "AXSelectedTextRange" || name == "AXNumberOfCharacters") {
+    AtspiText* text = reading.text();
+    if (text == nullptr) return none(AXError::attributeUnsupported);
+    if (name == "AXNumberOfCharacters") return int64_t(atspi_text_get_character_count(text, nullptr));
+    auto range = selectionOf(text);
+    if (!range) return none(AXError::noValue);
+    if (name == "AXSelectedTextRange") return *range;
+    gchar* selected = atspi_text_get_text(text, gint(range->location), gint(range->location + range->length), nullptr);
+    std::string result = selected != nullptr ? selected : "";
+    g_free(selected);
+    return result;
+  }
+  return none(AXError::attributeUnsupported);
+}
+
+std::pair<AXStatus, AXValue> AtspiAccessibility::copyAttribute(const AXElement& element, const std::string& name) {
+  auto values = copyAttributes(element, {name});
+  if (!values) {
+    std::lock_guard guard(lock_);
+    AXStatus status = AXError::success;
+    begin(element, status);
+    return {status == AXError::success ? AXError::cannotComplete : status, {}};
+  }
+  if (!values->front()) return {AXError::noValue, {}};
+  return {AXError::success, *values->front()};
+}
+
+std::optional<std::vector<std::optional<AXValue>>> AtspiAccessibility::copyAttributes(
+    const AXElement& element, const std::vector<std::string>& names) {
+  using Values = std::optional<std::vector<std::optional<AXValue>>>;
+  return onElement(element, Values(), [&](Reading& reading) -> Values {
+    if (reading.role() == ATSPI_ROLE_INVALID || reading.has(ATSPI_STATE_DEFUNCT)) return std::nullopt;
+    std::vector<std::optional<AXValue>> values;
+    for (const auto& name : names) {
+      AXStatus status = AXError::success;
+      AXValue value = read(reading, name, status);
+      values.push_back(status == AXError::success ? std::optional<AXValue>(std::move(value)) : std::nullopt);
+    }
+    return values;
+  });
+}
+
+std::optional<bool> AtspiAccessibility::isSettable(const AXElement& element, const std::string& name) {
+  return onElement(element, std::optional<bool>(), [&](Reading& reading) -> std::optional<bool> {
+    if (name == "AXValue") {
+      return (reading.editableText() != nullptr && reading.has(ATSPI_STATE_EDITABLE)) || reading.value() != nullptr;
+    }
+    if (name == "AXFocused") return reading.has(ATSPI_STATE_FOCUSABLE);
+    if (name == "AXSelectedTextRange") return reading.text() != nullptr;
+    return false;
+  });
+}
+
+AXStatus AtspiAccessibility::setAttribute(const AXElement& element, const std::string& name, const AXValue& value) {
+  return onElement(element, AXError::cannotComplete, [&](Reading& reading) { return set(reading, name, value); });
+}
+
+AXStatus AtspiAccessibility::set(Reading& reading, const std::string& name, const AXValue& value) {
+  GError* error = nullptr;
+  gboolean done = FALSE;
+  if (name == "AXValue" && std::holds_alternative<std::string>(value) && reading.editableText() != nullptr) {
+    done = atspi_editable_text_set_text_contents(reading.editableText(), std::get<std::string>(value).c_str(), &error);
+  } else if (name == "AXValue" && reading.value() != nullptr &&
+             (std::holds_alternative<double>(value) || std::holds_alternative<int64_t>(value))) {
+    const double number = std::holds_alternative<double>(value) ? std::get<double>(value) : double(std::get<int64_t>(value));
+    done = atspi_value_set_current_value(reading.value(), number, &error);
+  } else if (name == "AXFocused" && reading.component() != nullptr) {
+    done = atspi_component_grab_focus(reading.component(), &error);
+  } else if (name == "AXSelectedTextRange" && reading.text() != nullptr && std::holds_alternative<TextRange>(value)) {
+    const auto& range = std::get<TextRange>(value);
+    const gint start = gint(range.location), end = gint(range.location + range.length);
+    done = atspi_text_get_n_selections(reading.text(), nullptr) > 0
+               ? atspi_text_set_selection(reading.text(), 0, start, end, &error)
+               : atspi_text_add_selection(reading.text(), start, end, &error);
+  } else {
+    return AXError::attributeUnsupported;
+  }
+  return outcome(error, done);
+}
+
+std::optional<std::vector<std::string>> AtspiAccessibility::actionNames(const AXElement& element) {
+  using Names = std::optional<std::vector<std::string>>;
+  return onElement(element, Names(), [](Reading& reading) -> Names { return actionsOf(reading); });
+}
+
+std::vector<std::string> AtspiAccessibility::actionsOf(Reading& reading) {
+  std::vector<std::string> names;
+  if (AtspiAction* action = reading.action()) {
+    const gint count = atspi_action_get_n_actions(action, nullptr);
+    for (gint i = 0; i < count && i < 32; ++i) {
+      gchar* name = atspi_action_get_action_name(action, i, nullptr);
+      if (name != nullptr && *name != '\0') {
+        std::string mapped = axAction(name);
+        if (std::find(names.begin(), names.end(), mapped) == names.end()) names.push_back(std::move(mapped));
+      }
+      g_free(name);
+    }
+  }
+  if (reading.value() != nullptr) {
+    for (const char* stepped : {"AXIncrement", "AXDecrement"}) {
+      if (std::find(names.begin(), names.end(), stepped) == names.end()) names.push_back(stepped);
+    }
+  }
+  return names;
+}
+
+AXStatus AtspiAccessibility::perform(const AXElement& element, const std::string& wanted) {
+  return onElement(element, AXError::cannotComplete, [&](Reading& reading) { return act(reading, wanted); });
+}
+
+AXStatus AtspiAccessibility::act(Reading& reading, const std::string& wanted) {
+  GError* error = nullptr;
+  std::optional<gboolean> done;
+  if (AtspiAction* action = reading.action()) {
+    const gint count = atspi_action_get_n_actions(action, nullptr);
+    for (gint i = 0; i < count && !done; ++i) {
+      gchar* name = atspi_action_get_action_name(action, i, nullptr);
+      if (name != nullptr && axAction(name) == wanted) done = atspi_action_do_action(action, i, &error);
+      g_free(name);
+    }
+  }
+  if (!done && (wanted == "AXIncrement" || wanted == "AXDecrement") && reading.value() != nullptr) {
+    AtspiValue* value = reading.value();
+    double step = atspi_value_get_minimum_increment(value, nullptr);
+    if (step <= 0) step = (atspi_value_get_maximum_value(value, nullptr) - atspi_value_get_minimum_value(value, nullptr)) / 10;
+    const double current = atspi_value_get_current_value(value, nullptr);
+    done = atspi_value_set_current_value(value, wanted == "AXIncrement" ? current + step : current - step, &error);
+  }
+  if (!done) return AXError::actionUnsupported;
+  return outcome(error, *done);
+}
+
+std::optional<WindowNumber> AtspiAccessibility::matchWindow(AtspiAccessible* object, pid_t pid) {
+  if (!hooks_.windowsOf) return std::nullopt;
+  Reading reading(*this, object, AXElement{pid, identity(object), 0});
+  if (!AtspiRoles::isWindow(reading.role())) return std::nullopt;
+  const auto candidates = hooks_.windowsOf(pid);
+  const auto extents = reading.extents();
+  const std::string title = reading.name();
+  // The X window with the same title and client area; a size match alone breaks ties.
+  int bestScore = 0;
+  std::optional<WindowNumber> best;
+  for (const auto& candidate : candidates) {
+    int score = 0;
+    if (!title.empty() && candidate.title == title) score += 2;
+    if (extents) {
+      const Rect& area = candidate.content;
+      const bool sameSize = std::abs(area.size.width - extents->width) <= 2 && std::abs(area.size.height - extents->height) <= 2;
+      const bool samePlace = std::abs(area.origin.x - extents->x) <= 2 && std::abs(area.origin.y - extents->y) <= 2;
+      score += (sameSize ? 1 : 0) + (sameSize && samePlace ? 2 : 0);
+    }
+    if (score > bestScore) bestScore = score, best = candidate.number;
+  }
+  if (bestScore < 2 && candidates.size() != 1) return std::nullopt;
+  return best ? best : std::optional<WindowNumber>(candidates.front().number);
+}
+
+std::optional<WindowNumber> AtspiAccessibility::windowNumber(const AXElement& element) {
+  return onElement(element, std::optional<WindowNumber>(), [&](Reading& reading) { return numberOf(reading); });
+}
+
+std::optional<WindowNumber> AtspiAccessibility::numberOf(Reading& reading) {
+  const AXElement& element = reading.element;
+  if (auto known = windowNumbers_.find(element.id); known != windowNumbers_.end() && hooks_.windowsOf) {
+    for (const auto& candidate : hooks_.windowsOf(element.pid)) {
+      if (candidate.number == known->second) return known->second;
+    }
+    windowNumbers_.erase(known);
+  }
+  auto number = matchWindow(reading.object, element.pid);
+  if (number) windowNumbers_[element.id] = *number;
+  return number;
+}

@@ -1,0 +1,74 @@
+#pragma once
+#include <atspi/atspi.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "kit/platform/Accessibility.hpp"
+
+// Accessibility of the apps on the AT-SPI bus (libatspi). An element's identity is its
+// bus name and object path. libatspi is not thread-safe, so every call runs under one
+// lock; it is taken before the X display's lock, never after it.
+class AtspiAccessibility : public Accessibility {
+ public:
+  // An X window an AT-SPI window element may stand for.
+  struct WindowCandidate {
+    WindowNumber number = 0;
+    std::string title;
+    Rect content;  // root coordinates of the client area
+  };
+  struct Hooks {
+    std::function<std::vector<WindowCandidate>(pid_t)> windowsOf;
+    std::function<bool(pid_t)> isHidden;  // every window of the app is iconic
+  };
+
+  // None when there is no accessibility bus.
+  static std::unique_ptr<AtspiAccessibility> open(Hooks hooks);
+  ~AtspiAccessibility() override;
+
+  AXElement application(pid_t pid) override;
+  std::pair<AXStatus, AXValue> copyAttribute(const AXElement& element, const std::string& name) override;
+  std::optional<std::vector<std::optional<AXValue>>> copyAttributes(const AXElement& element,
+                                                                   const std::vector<std::string>& names) override;
+  std::optional<bool> isSettable(const AXElement& element, const std::string& name) override;
+  AXStatus setAttribute(const AXElement& element, const std::string& name, const AXValue& value) override;
+  std::optional<std::vector<std::string>> actionNames(const AXElement& element) override;
+  AXStatus perform(const AXElement& element, const std::string& action) override;
+  std::optional<WindowNumber> windowNumber(const AXElement& element) override;
+
+  class Reading;  // one element's facts while its attributes are read
+
+ private:
+  explicit AtspiAccessibility(Hooks hooks);
+
+  // Prepares a call on the element: pending bus messages handled, the time-out set, the
+  // object found. Null with the status when the call cannot be made.
+  AtspiAccessible* begin(const AXElement& element, AXStatus& status);
+  // Notes an app whose call ran into the time-out, so that calls on it fail fast for a while.
+  void finish(const AXElement& element, std::chrono::steady_clock::time_point started);
+  AtspiAccessible* resolveApplication(pid_t pid);
+  AXElement remember(AtspiAccessible* object, pid_t pid);  // takes over the caller's reference
+  std::optional<WindowNumber> matchWindow(AtspiAccessible* object, pid_t pid);
+  // Runs the body on the element's reading under the lock, or gives `failed` (or the
+  // status) when the element cannot be reached.
+  template <typename Result, typename Body>
+  Result onElement(const AXElement& element, Result failed, Body body);
+  AXValue read(Reading& reading, const std::string& name, AXStatus& status);
+  AXStatus set(Reading& reading, const std::string& name, const AXValue& value);
+  AXStatus act(Reading& reading, const std::string& action);
+  static std::vector<std::string> actionsOf(Reading& reading);
+  std::optional<WindowNumber> numberOf(Reading& reading);
+
+  friend class Reading;
+  Hooks hooks_;
+  std::mutex lock_;
+  AtspiEventListener* listener_ = nullptr;
+  int timeoutMilliseconds_ = 0;
+  std::unordered_map<std::string, AtspiAccessible*> objects_;  // one reference each
+  std::unordered_map<pid_t, std::string> applications_;
+  std::unordered_map<std::string, std::chrono::steady_clock::time_point> stalledUntil_;  // by bus name
+  std::unordered_map<std::string, WindowNumber> windowNumbers_;
+};

@@ -1,0 +1,223 @@
+#include "platform/x11/AtspiReading.hpp"
+
+#include <string_view>
+
+namespace AtspiErrors {
+
+AXStatus status(const GError* error) {
+  if (error == nullptr) return AXError::success;
+  const std::string_view message = error->message != nullptr ? error->message : "";
+  auto says = [&](std::string_view text) { return message.find(text) != std::string_view::npos; };
+  if (says("NoReply") || says("Timeout") || says("timed out") || says("did not receive a reply")) {
+    return AXError::cannotComplete;
+  }
+  if (says("UnknownObject") || says("ServiceUnknown") || says("does not exist") || says("Disconnected") ||
+      says("defunct")) {
+    return AXError::invalidElement;
+  }
+  if (says("UnknownMethod") || says("UnknownInterface") || says("not supported") || says("No such interface")) {
+    return AXError::attributeUnsupported;
+  }
+  return AXError::failure;
+}
+
+}  // namespace AtspiErrors
+
+namespace {
+
+constexpr size_t maxChildren = 2000;  // huge tables publish more rows than any listing shows
+
+enum Interface { textInterface, valueInterface, actionInterface, componentInterface, editableInterface };
+
+}  // namespace
+
+AtspiAccessibility::Reading::~Reading() {
+  if (states_ != nullptr) g_object_unref(states_);
+  for (void* held : {static_cast<void*>(text_), static_cast<void*>(value_), static_cast<void*>(action_),
+                     static_cast<void*>(component_), static_cast<void*>(editable_)}) {
+    if (held != nullptr) g_object_unref(held);
+  }
+}
+
+bool AtspiAccessibility::Reading::failed(GError*& error) {
+  if (error == nullptr) return false;
+  lastStatus = AtspiErrors::status(error);
+  g_clear_error(&error);
+  return true;
+}
+
+AtspiRole AtspiAccessibility::Reading::role() {
+  if (!role_) {
+    GError* error = nullptr;
+    AtspiRole read = atspi_accessible_get_role(object, &error);
+    role_ = failed(error) ? ATSPI_ROLE_INVALID : read;
+  }
+  return *role_;
+}
+
+AtspiStateSet* AtspiAccessibility::Reading::states() {
+  if (states_ == nullptr) states_ = atspi_accessible_get_state_set(object);
+  return states_;
+}
+
+AtspiRole AtspiAccessibility::Reading::parentRole() {
+  if (!parentRole_) {
+    parentRole_ = ATSPI_ROLE_INVALID;
+    GError* error = nullptr;
+    AtspiAccessible* up = atspi_accessible_get_parent(object, &error);
+    if (!failed(error) && up != nullptr) {
+      parentRole_ = atspi_accessible_get_role(up, &error);
+      failed(error);
+      g_object_unref(up);
+    }
+  }
+  return *parentRole_;
+}
+
+AXRoleName AtspiAccessibility::Reading::roleName() {
+  const AtspiRole own = role();
+  const bool dependsOnParent = own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM;
+  return AtspiRoles::refined(own, states(), dependsOnParent ? parentRole() : ATSPI_ROLE_INVALID);
+}
+
+std::string AtspiAccessibility::Reading::name() {
+  if (!name_) {
+    GError* error = nullptr;
+    gchar* read = atspi_accessible_get_name(object, &error);
+    name_ = read != nullptr ? read : "";
+    g_free(read);
+    failed(error);
+  }
+  return *name_;
+}
+
+// Interfaces come from the cached interface list, so asking costs no round trip.
+#define INTERFACE_GETTER(Type, method, slot, field, getter)          \
+  Type* AtspiAccessibility::Reading::method() {                      \
+    if (!interfacesRead_[slot]) {                                    \
+      interfacesRead_[slot] = true;                                  \
+      field = getter(object);                                        \
+    }                                                                \
+    return field;                                                    \
+  }
+INTERFACE_GETTER(AtspiText, text, textInterface, text_, atspi_accessible_get_text_iface)
+INTERFACE_GETTER(AtspiValue, value, valueInterface, value_, atspi_accessible_get_value_iface)
+INTERFACE_GETTER(AtspiAction, action, actionInterface, action_, atspi_accessible_get_action_iface)
+INTERFACE_GETTER(AtspiComponent, component, componentInterface, component_, atspi_accessible_get_component_iface)
+INTERFACE_GETTER(AtspiEditableText, editableText, editableInterface, editable_,
+                 atspi_accessible_get_editable_text_iface)
+#undef INTERFACE_GETTER
+
+std::optional<AtspiRect> AtspiAccessibility::Reading::extents() {
+  if (!extents_) {
+    extents_ = std::optional<AtspiRect>();
+    if (AtspiComponent* found = component()) {
+      GError* error = nullptr;
+      AtspiRect* rect = atspi_component_get_extents(found, ATSPI_COORD_TYPE_SCREEN, &error);
+      // Toolkits report unplaced objects at the most negative coordinate.
+      if (!failed(error) && rect != nullptr && rect->x > -1000000 && rect->y > -1000000) *extents_ = *rect;
+      g_free(rect);
+    }
+  }
+  return *extents_;
+}
+
+std::vector<AXElement> AtspiAccessibility::Reading::children() {
+  std::vector<AXElement> result;
+  GError* error = nullptr;
+  const gint count = atspi_accessible_get_child_count(object, &error);
+  if (failed(error) || count <= 0) return result;
+  for (gint i = 0; i < count && result.size() < maxChildren; ++i) {
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, i, &error);
+    if (failed(error)) break;
+    if (child != nullptr) result.push_back(wrap(child));
+  }
+  return result;
+}
+
+std::optional<AXElement> AtspiAccessibility::Reading::parent() {
+  GError* error = nullptr;
+  AtspiAccessible* up = atspi_accessible_get_parent(object, &error);
+  if (failed(error) || up == nullptr) return std::nullopt;
+  // Applications hang under the desktop, which is nobody's element.
+  if (atspi_accessible_get_role(up, nullptr) == ATSPI_ROLE_DESKTOP_FRAME) {
+    g_object_unref(up);
+    return std::nullopt;
+  }
+  return wrap(up);
+}
+
+std::vector<AXElement> AtspiAccessibility::Reading::windows() {
+  std::vector<AXElement> result;
+  GError* error = nullptr;
+  const gint count = atspi_accessible_get_child_count(object, &error);
+  if (failed(error)) return result;
+  for (gint i = 0; i < count && i < gint(maxChildren); ++i) {
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, i, &error);
+    if (failed(error)) break;
+    if (child == nullptr) continue;
+    if (AtspiRoles::isWindow(atspi_accessible_get_role(child, nullptr))) {
+      result.push_back(wrap(child));
+    } else {
+      g_object_unref(child);
+    }
+  }
+  return result;
+}
+
+std::optional<AXElement> AtspiAccessibility::Reading::activeWindow() {
+  for (const auto& window : windows()) {
+    AtspiAccessible* found = owner.objects_.at(window.id);
+    AtspiStateSet* set = atspi_accessible_get_state_set(found);
+    const bool active = set != nullptr && atspi_state_set_contains(set, ATSPI_STATE_ACTIVE);
+    if (set != nullptr) g_object_unref(set);
+    if (active) return window;
+  }
+  return std::nullopt;
+}
+
+std::optional<AXElement> AtspiAccessibility::Reading::firstMatch(AtspiAccessible* root, AtspiMatchRule* rule) {
+  std::optional<AXElement> found;
+  AtspiCollection* collection = atspi_accessible_get_collection_iface(root);
+  if (collection != nullptr) {
+    GError* error = nullptr;
+    GArray* matches = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE,
+                                                   &error);
+    if (!failed(error) && matches != nullptr) {
+      for (guint i = 0; i < matches->len; ++i) {
+        AtspiAccessible* match = g_array_index(matches, AtspiAccessible*, i);
+        if (!found) {
+          found = wrap(match);
+        } else {
+          g_object_unref(match);
+        }
+      }
+    }
+    if (matches != nullptr) g_array_free(matches, TRUE);
+    g_object_unref(collection);
+  }
+  g_object_unref(rule);
+  return found;
+}
+
+std::optional<AXElement> AtspiAccessibility::Reading::firstWithState(AtspiAccessible* root, AtspiStateType state) {
+  GArray* wanted = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
+  g_array_append_val(wanted, state);
+  AtspiStateSet* set = atspi_state_set_new(wanted);
+  g_array_free(wanted, TRUE);
+  AtspiMatchRule* rule = atspi_match_rule_new(set, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_NONE,
+                                              nullptr, ATSPI_Collection_MATCH_NONE, nullptr,
+                                              ATSPI_Collection_MATCH_NONE, FALSE);
+  g_object_unref(set);
+  return firstMatch(root, rule);
+}
+
+std::optional<AXElement> AtspiAccessibility::Reading::firstWithRole(AtspiAccessible* root, AtspiRole role) {
+  GArray* roles = g_array_new(FALSE, FALSE, sizeof(AtspiRole));
+  g_array_append_val(roles, role);
+  AtspiMatchRule* rule = atspi_match_rule_new(nullptr, ATSPI_Collection_MATCH_NONE, nullptr,
+                                              ATSPI_Collection_MATCH_NONE, roles, ATSPI_Collection_MATCH_ANY, nullptr,
+                                              ATSPI_Collection_MATCH_NONE, FALSE);
+  g_array_free(roles, TRUE);
+  return firstMatch(root, rule);
+}

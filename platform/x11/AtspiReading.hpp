@@ -1,0 +1,73 @@
+#pragma once
+#include <atspi/atspi.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kit/platform/AXTypes.hpp"
+#include "platform/x11/AtspiAccessibility.hpp"
+#include "platform/x11/AtspiRoles.hpp"
+
+// The accessibility status a bus error stands for.
+namespace AtspiErrors {
+AXStatus status(const GError* error);
+}
+
+// The facts of one element that several attributes share, each fetched once and only
+// when an attribute needs it, so a batch read costs as few bus round trips as it can.
+class AtspiAccessibility::Reading {
+ public:
+  Reading(AtspiAccessibility& owner, AtspiAccessible* object, const AXElement& element)
+      : owner(owner), object(object), element(element) {}
+  ~Reading();
+  Reading(const Reading&) = delete;
+  Reading& operator=(const Reading&) = delete;
+
+  AtspiRole role();
+  AtspiStateSet* states();
+  bool has(AtspiStateType state) { return states() != nullptr && atspi_state_set_contains(states(), state); }
+  AXRoleName roleName();
+  bool isApplication() { return role() == ATSPI_ROLE_APPLICATION; }
+  std::string name();
+  AtspiText* text();
+  AtspiValue* value();
+  AtspiAction* action();
+  AtspiComponent* component();
+  AtspiEditableText* editableText();
+  std::optional<AtspiRect> extents();
+  std::vector<AXElement> children();
+  std::optional<AXElement> parent();
+  std::vector<AXElement> windows();  // of an application
+  std::optional<AXElement> activeWindow();
+  // The first descendant that has the state, or the role, by one Collection query.
+  std::optional<AXElement> firstWithState(AtspiAccessible* root, AtspiStateType state);
+  std::optional<AXElement> firstWithRole(AtspiAccessible* root, AtspiRole role);
+  AXElement wrap(AtspiAccessible* other) { return owner.remember(other, element.pid); }
+  // The status of the last failed call, or success.
+  AXStatus lastStatus = AXError::success;
+
+  AtspiAccessibility& owner;
+  AtspiAccessible* object;
+  AXElement element;
+
+ private:
+  // Frees the error and notes what kind of failure it was; true when there was one.
+  bool failed(GError*& error);
+  std::optional<AXElement> firstMatch(AtspiAccessible* root, AtspiMatchRule* rule);
+
+  std::optional<AtspiRole> role_;
+  AtspiStateSet* states_ = nullptr;
+  std::optional<std::string> name_;
+  std::optional<std::optional<AtspiRect>> extents_;
+  std::optional<AtspiRole> parentRole_;
+  AtspiText* text_ = nullptr;
+  AtspiValue* value_ = nullptr;
+  AtspiAction* action_ = nullptr;
+  AtspiComponent* component_ = nullptr;
+  AtspiEditableText* editable_ = nullptr;
+  bool interfacesRead_[5] = {false, false, false, false, false};
+
+ public:
+  AtspiRole parentRole();
+};

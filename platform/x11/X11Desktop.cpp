@@ -1,0 +1,60 @@
+#include "platform/x11/X11Desktop.hpp"
+
+#include "kit/common/Log.hpp"
+
+namespace {
+
+// Accessibility when the AT-SPI bus cannot be reached: every call says it is disabled.
+class DisabledAccessibility : public Accessibility {
+ public:
+  AXElement application(pid_t pid) override { return {pid, "", 0}; }
+  std::pair<AXStatus, AXValue> copyAttribute(const AXElement&, const std::string&) override {
+    return {AXError::apiDisabled, {}};
+  }
+  std::optional<std::vector<std::optional<AXValue>>> copyAttributes(const AXElement&,
+                                                                   const std::vector<std::string>&) override {
+    return std::nullopt;
+  }
+  std::optional<bool> isSettable(const AXElement&, const std::string&) override { return std::nullopt; }
+  AXStatus setAttribute(const AXElement&, const std::string&, const AXValue&) override { return AXError::apiDisabled; }
+  std::optional<std::vector<std::string>> actionNames(const AXElement&) override { return std::nullopt; }
+  AXStatus perform(const AXElement&, const std::string&) override { return AXError::apiDisabled; }
+  std::optional<WindowNumber> windowNumber(const AXElement&) override { return std::nullopt; }
+};
+
+}  // namespace
+
+std::shared_ptr<X11Desktop> X11Desktop::open() {
+  auto display = X11Display::open();
+  if (!display) return nullptr;
+  return std::shared_ptr<X11Desktop>(new X11Desktop(std::move(display)));
+}
+
+X11Desktop::X11Desktop(std::shared_ptr<X11Display> display)
+    : display_(display), windowServer_(display), capture_(display, windowServer_), workspace_(windowServer_) {
+  AtspiAccessibility::Hooks hooks;
+  hooks.windowsOf = [this](pid_t pid) {
+    std::vector<AtspiAccessibility::WindowCandidate> candidates;
+    for (const auto& window : windowServer_.stack()) {
+      if (window.pid == pid) candidates.push_back({WindowNumber(window.client), window.title, window.content});
+    }
+    return candidates;
+  };
+  hooks.isHidden = [this](pid_t pid) {
+    for (const auto& app : workspace_.runningApplications()) {
+      if (app.pid == pid) return app.hidden;
+    }
+    return false;
+  };
+  accessibility_ = AtspiAccessibility::open(std::move(hooks));
+  if (!accessibility_) {
+    Log::error(Log::desktop, "the accessibility bus does not answer; apps' elements cannot be read");
+    disabled_ = std::make_unique<DisabledAccessibility>();
+  }
+  layouts_ = XkbLayouts::open(display_);
+}
+
+Accessibility& X11Desktop::accessibility() {
+  if (accessibility_) return *accessibility_;
+  return *disabled_;
+}

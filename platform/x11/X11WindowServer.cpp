@@ -1,0 +1,112 @@
+#include "platform/x11/X11WindowServer.hpp"
+
+#include <X11/extensions/Xrandr.h>
+
+namespace {
+
+// Spaces are desktops counted from 1, so that 0 stays "none".
+SpaceID spaceOf(long desktop) { return desktop + 1; }
+
+Json bounds(const Rect& frame) {
+  return {{"X", frame.origin.x}, {"Y", frame.origin.y}, {"Width", frame.size.width}, {"Height", frame.size.height}};
+}
+
+}  // namespace
+
+std::vector<X11Window> X11WindowServer::stack() {
+  std::lock_guard guard(display_->lock());
+  return X11Windows::stack(*display_);
+}
+
+Json X11WindowServer::windowList(uint32_t options, WindowNumber relativeTo) {
+  Json list = Json::array();
+  for (const auto& window : stack()) {
+    // Iconic and withdrawn windows are listed only when off-screen windows are asked for.
+    if (!window.viewable && !window.iconic) continue;
+    const bool onScreen = window.onScreen();
+    if ((options & WindowListOption::onScreenOnly) && !onScreen) continue;
+    if ((options & WindowListOption::includingWindow) && !(options & WindowListOption::onScreenOnly) &&
+        window.client != relativeTo) {
+      continue;
+    }
+    list.push_back({{WindowKey::number, WindowNumber(window.client)},
+                    {WindowKey::ownerPID, window.pid},
+                    {WindowKey::ownerName, window.windowClass.empty() ? window.instance : window.windowClass},
+                    {WindowKey::name, window.title},
+                    {WindowKey::bounds, bounds(window.frame)},
+                    {WindowKey::layer, window.layer},
+                    {WindowKey::isOnscreen, onScreen},
+                    {WindowKey::alpha, window.alpha}});
+  }
+  return list;
+}
+
+std::optional<pid_t> X11WindowServer::pidOf(::Window window) {
+  auto pid = display_->cardinal(window, "_NET_WM_PID");
+  if (!pid || *pid == 0) return std::nullopt;
+  return pid_t(*pid);
+}
+
+std::optional<pid_t> X11WindowServer::frontProcess() {
+  std::lock_guard guard(display_->lock());
+  auto active = X11Windows::activeWindow(*display_);
+  return active ? pidOf(*active) : std::nullopt;
+}
+
+std::optional<pid_t> X11WindowServer::keyFocusProcess() {
+  std::lock_guard guard(display_->lock());
+  ::Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display_->raw(), &focus, &revert);
+  // The focus is often a child of the app's window: walk up to one that names its process.
+  for (int depth = 0; focus > PointerRoot && depth < 16; ++depth) {
+    if (auto pid = pidOf(focus)) return pid;
+    ::Window rootReturn = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_->raw(), focus, &rootReturn, &parent, &children, &count)) break;
+    if (children != nullptr) XFree(children);
+    if (parent == rootReturn) break;
+    focus = parent;
+  }
+  auto active = X11Windows::activeWindow(*display_);
+  return active ? pidOf(*active) : std::nullopt;
+}
+
+std::vector<SpaceID> X11WindowServer::spaces(WindowNumber number) {
+  std::lock_guard guard(display_->lock());
+  auto desktop = display_->cardinal(number, "_NET_WM_DESKTOP");
+  if (!desktop) return {};
+  if (*desktop == 0xFFFFFFFF) {
+    auto count = display_->cardinal(display_->root(), "_NET_NUMBER_OF_DESKTOPS").value_or(1);
+    std::vector<SpaceID> all;
+    for (unsigned long i = 0; i < count; ++i) all.push_back(spaceOf(long(i)));
+    return all;
+  }
+  return {spaceOf(long(*desktop))};
+}
+
+std::set<SpaceID> X11WindowServer::visibleSpaces() {
+  std::lock_guard guard(display_->lock());
+  return {spaceOf(std::max(0L, X11Windows::currentDesktop(*display_)))};
+}
+
+std::vector<DisplayInfo> X11WindowServer::displays() {
+  std::lock_guard guard(display_->lock());
+  std::vector<DisplayInfo> found;
+  int count = 0;
+  if (XRRMonitorInfo* monitors = XRRGetMonitors(display_->raw(), display_->root(), True, &count)) {
+    for (int i = 0; i < count; ++i) {
+      const XRRMonitorInfo& monitor = monitors[i];
+      found.push_back({uint32_t(i + 1),
+                       {{double(monitor.x), double(monitor.y)}, {double(monitor.width), double(monitor.height)}},
+                       bool(monitor.primary)});
+    }
+    XRRFreeMonitors(monitors);
+  }
+  if (found.empty()) {
+    Screen* screen = DefaultScreenOfDisplay(display_->raw());
+    found.push_back({1, {{0, 0}, {double(WidthOfScreen(screen)), double(HeightOfScreen(screen))}}, true});
+  }
+  if (std::none_of(found.begin(), found.end(), [](const DisplayInfo& d) { return d.isMain; })) found.front().isMain = true;
+  return found;
+}

@@ -1,0 +1,26 @@
+#pragma once
+#include <memory>
+
+#include "kit/platform/WindowServer.hpp"
+#include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11Windows.hpp"
+
+// The window server of an X session under an EWMH window manager.
+class X11WindowServer : public WindowServer {
+ public:
+  explicit X11WindowServer(std::shared_ptr<X11Display> display) : display_(std::move(display)) {}
+
+  Json windowList(uint32_t options, WindowNumber relativeTo) override;
+  std::optional<pid_t> frontProcess() override;
+  std::optional<pid_t> keyFocusProcess() override;
+  std::vector<SpaceID> spaces(WindowNumber window) override;
+  std::set<SpaceID> visibleSpaces() override;
+  std::vector<DisplayInfo> displays() override;
+
+  // The stack, front to back, read under the display's lock.
+  std::vector<X11Window> stack();
+
+ private:
+  std::optional<pid_t> pidOf(::Window window);
+  std::shared_ptr<X11Display> display_;
+};

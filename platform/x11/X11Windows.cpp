@@ -1,0 +1,105 @@
+#include "platform/x11/X11Windows.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+
+namespace X11Windows {
+namespace {
+
+constexpr unsigned long allDesktops = 0xFFFFFFFF;
+
+// Window-server layers for the window types a toolkit gives its popups.
+int layerOf(X11Display& display, ::Window window, bool overrideRedirect) {
+  auto types = display.longs(window, "_NET_WM_WINDOW_TYPE", XA_ATOM);
+  for (unsigned long type : types) {
+    if (type == display.atom("_NET_WM_WINDOW_TYPE_TOOLTIP")) return 200;
+    if (type == display.atom("_NET_WM_WINDOW_TYPE_NOTIFICATION")) return 102;
+    if (type == display.atom("_NET_WM_WINDOW_TYPE_DOCK")) return 20;
+  }
+  return overrideRedirect ? 101 : 0;
+}
+
+bool isIconic(X11Display& display, ::Window window) {
+  auto state = display.longs(window, "WM_STATE", display.atom("WM_STATE"));
+  if (!state.empty() && state.front() == IconicState) return true;
+  auto netState = display.longs(window, "_NET_WM_STATE", XA_ATOM);
+  return std::find(netState.begin(), netState.end(), display.atom("_NET_WM_STATE_HIDDEN")) != netState.end();
+}
+
+std::optional<X11Window> describe(X11Display& display, ::Window window, long current) {
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display.raw(), window, &attributes)) return std::nullopt;
+  X11Window info;
+  info.client = window;
+  info.overrideRedirect = attributes.override_redirect;
+  info.viewable = attributes.map_state == IsViewable;
+  int x = 0, y = 0;
+  ::Window child = 0;
+  XTranslateCoordinates(display.raw(), window, display.root(), 0, 0, &x, &y, &child);
+  info.content = {{double(x), double(y)}, {double(attributes.width), double(attributes.height)}};
+  info.frame = info.content;
+  auto extents = display.longs(window, "_NET_FRAME_EXTENTS", XA_CARDINAL);  // left, right, top, bottom
+  if (extents.size() == 4) {
+    info.frame.origin.x -= double(extents[0]);
+    info.frame.origin.y -= double(extents[2]);
+    info.frame.size.width += double(extents[0] + extents[1]);
+    info.frame.size.height += double(extents[2] + extents[3]);
+  }
+  info.pid = static_cast<pid_t>(display.cardinal(window, "_NET_WM_PID").value_or(0));
+  info.title = display.title(window);
+  std::tie(info.instance, info.windowClass) = display.windowClass(window);
+  info.layer = layerOf(display, window, info.overrideRedirect);
+  if (!info.overrideRedirect) {
+    info.iconic = isIconic(display, window);
+    auto desktop = display.cardinal(window, "_NET_WM_DESKTOP");
+    if (desktop && *desktop != allDesktops) info.desktop = long(*desktop);
+    info.onCurrentDesktop = info.desktop < 0 || current < 0 || info.desktop == current;
+  }
+  if (auto opacity = display.cardinal(window, "_NET_WM_WINDOW_OPACITY")) info.alpha = double(*opacity) / 0xFFFFFFFFu;
+  return info;
+}
+
+// Mapped override-redirect children of the root, front to back.
+std::vector<X11Window> overrideRedirectWindows(X11Display& display, long current) {
+  std::vector<X11Window> found;
+  ::Window rootReturn = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display.raw(), display.root(), &rootReturn, &parent, &children, &count)) return found;
+  for (unsigned i = count; i-- > 0;) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display.raw(), children[i], &attributes)) continue;
+    if (!attributes.override_redirect || attributes.map_state != IsViewable) continue;
+    if (attributes.width <= 1 && attributes.height <= 1) continue;
+    if (auto info = describe(display, children[i], current); info && info->pid != 0) found.push_back(*info);
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+}  // namespace
+
+long currentDesktop(X11Display& display) {
+  auto current = display.cardinal(display.root(), "_NET_CURRENT_DESKTOP");
+  return current ? long(*current) : -1;
+}
+
+std::optional<::Window> activeWindow(X11Display& display) {
+  auto active = display.longs(display.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  if (active.empty() || active.front() == 0) return std::nullopt;
+  return ::Window(active.front());
+}
+
+std::vector<X11Window> stack(X11Display& display) {
+  const long current = currentDesktop(display);
+  std::vector<X11Window> windows = overrideRedirectWindows(display, current);
+  auto clients = display.longs(display.root(), "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+  if (clients.empty()) clients = display.longs(display.root(), "_NET_CLIENT_LIST", XA_WINDOW);
+  for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+    if (auto info = describe(display, ::Window(*it), current)) windows.push_back(*info);
+  }
+  return windows;
+}
+
+}  // namespace X11Windows

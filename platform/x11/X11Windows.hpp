@@ -1,0 +1,38 @@
+#pragma once
+#include <X11/Xlib.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "kit/common/Geometry.hpp"
+#include "platform/x11/X11Display.hpp"
+
+// One top-level window as the X server and the window manager describe it.
+struct X11Window {
+  ::Window client = 0;  // the app's own window: its number for the rest of the system
+  pid_t pid = 0;
+  std::string title;
+  std::string instance, windowClass;  // WM_CLASS
+  Rect frame;                        // root coordinates, decorations included
+  Rect content;                      // root coordinates of the client area
+  int layer = 0;
+  bool viewable = false;
+  bool iconic = false;
+  bool overrideRedirect = false;
+  bool onCurrentDesktop = true;
+  long desktop = -1;  // _NET_WM_DESKTOP; -1 when unset or on all desktops
+  double alpha = 1;
+  bool onScreen() const { return viewable && onCurrentDesktop; }
+};
+
+// Reads the window stack; every call expects the display's lock to be held.
+namespace X11Windows {
+
+// Front to back: override-redirect windows (menus, popovers, tooltips) first, then the
+// managed windows by _NET_CLIENT_LIST_STACKING.
+std::vector<X11Window> stack(X11Display& display);
+long currentDesktop(X11Display& display);
+std::optional<::Window> activeWindow(X11Display& display);
+
+}  // namespace X11Windows

@@ -1,0 +1,35 @@
+#pragma once
+#include <xkbcommon/xkbcommon.h>
+
+#include <memory>
+#include <mutex>
+
+#include "kit/platform/KeyboardLayouts.hpp"
+#include "platform/x11/X11Display.hpp"
+
+// The core keyboard's keymap, read through xkbcommon-x11 each time the layout is asked
+// for, so a layout switch is seen at once.
+class XkbLayouts : public KeyboardLayouts {
+ public:
+  // None when the X server has no XKB.
+  static std::unique_ptr<XkbLayouts> open(std::shared_ptr<X11Display> display);
+  ~XkbLayouts() override;
+
+  std::string currentLayout() override;
+  std::optional<KeyStroke> keyFor(char32_t character) override;
+  std::string characters(const KeyStroke& stroke) override;
+
+ private:
+  XkbLayouts(std::shared_ptr<X11Display> display, xkb_context* context, int32_t device);
+  // Re-reads the keymap and state; false when the server does not answer.
+  bool refresh();
+  xkb_mod_mask_t xkbMask(uint32_t modifiers) const;
+  uint32_t modifiersOf(xkb_mod_mask_t mask) const;
+
+  std::shared_ptr<X11Display> display_;
+  std::mutex lock_;  // guards the keymap and state; taken before the display's lock
+  xkb_context* context_;
+  int32_t device_;
+  xkb_keymap* keymap_ = nullptr;
+  xkb_state* state_ = nullptr;
+};

@@ -1,0 +1,206 @@
+// These tests drive real GTK apps on the X desktop that scripts/desktop-session starts.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <future>
+#include <regex>
+
+#include "kit/perception/AX.hpp"
+#include "kit/perception/Apps.hpp"
+#include "kit/perception/WindowList.hpp"
+#include "kit/platform/Desktop.hpp"
+#include "kit/tools/Engine.hpp"
+#include "kit/tools/ToolError.hpp"
+#include "platform/x11/X11Desktop.hpp"
+#include "tests/support/DecodedJPEG.hpp"
+#include "tests/support/Eventually.hpp"
+
+namespace {
+
+constexpr const char* factory = "gtk3-widget-factory";
+
+class RealDesktop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    desktop_ = X11Desktop::open();
+    ASSERT_TRUE(desktop_) << "no X server at $DISPLAY; run the tests through scripts/desktop-session";
+    Platform::install(desktop_);
+    WindowList::useHelper(nullptr);  // the test binary is not a tarnwick executable
+    Engine starter(std::make_shared<AgentSession>(0, "setup", std::nullopt), std::weak_ptr<CursorPresenter>());
+    starter.launchApp(factory, std::nullopt);
+    ASSERT_TRUE(eventually([] { return factoryWindow().has_value(); })) << "the widget factory never showed a window";
+  }
+  static void TearDownTestSuite() {
+    if (auto pid = factoryPid()) desktop_->workspace().requestQuit(*pid);
+    Platform::install(nullptr);
+    desktop_.reset();
+  }
+
+  static std::optional<pid_t> factoryPid() {
+    for (const auto& app : desktop_->workspace().runningApplications()) {
+      if (app.executable.ends_with(factory)) return app.pid;
+    }
+    return std::nullopt;
+  }
+  static std::optional<WindowInfo> factoryWindow() {
+    auto pid = factoryPid();
+    if (!pid) return std::nullopt;
+    for (const auto& entry : WindowList::copy(WindowListOption::onScreenOnly)) {
+      auto window = Apps::windowInfo(entry);
+      if (window && window->pid == *pid && window->layer == 0 && window->frame.size.width > 400) return window;
+    }
+    return std::nullopt;
+  }
+
+  ToolResult state(bool changesOnly = false) { return engine_.getAppState(factory, std::nullopt, changesOnly); }
+
+  static inline std::shared_ptr<X11Desktop> desktop_;
+  std::shared_ptr<AgentSession> session_ = std::make_shared<AgentSession>(1, "test", std::nullopt);
+  Engine engine_{session_, std::weak_ptr<CursorPresenter>()};
+};
+
+// Depth first, the first element with this role and a title.
+std::optional<AXElement> firstTitled(const AXElement& root, const std::string& role, int depth = 0) {
+  if (depth > 40) return std::nullopt;
+  for (const auto& child : AX::children(root)) {
+    if (AX::attribute<std::string>(child, "AXRole") == role && !AX::attribute<std::string>(child, "AXTitle").value_or("").empty() &&
+        AX::frame(child)) {
+      return child;
+    }
+    if (auto found = firstTitled(child, role, depth + 1)) return found;
+  }
+  return std::nullopt;
+}
+
+double meanDifference(const Image& a, const Image& b, Rect area) {
+  double sum = 0;
+  size_t count = 0;
+  for (int y = int(area.origin.y); y < int(area.origin.y + area.size.height); ++y) {
+    for (int x = int(area.origin.x); x < int(area.origin.x + area.size.width); ++x) {
+      for (int c = 0; c < 3; ++c) sum += std::abs(int(a.pixel(x, y)[c]) - int(b.pixel(x, y)[c]));
+      count += 3;
+    }
+  }
+  return count ? sum / count : 0;
+}
+
+}  // namespace
+
+TEST_F(RealDesktop, TheLaunchedAppIsListedWithItsWindow) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  const std::string listing = engine_.listApps().text;
+  EXPECT_NE(listing.find("Widget Factory (" + std::string("gtk3-widget-factory") + ", pid " +
+                         std::to_string(window->pid) + ")"),
+            std::string::npos)
+      << listing;
+  EXPECT_NE(listing.find("window " + std::to_string(window->id)), std::string::npos) << listing;
+}
+
+TEST_F(RealDesktop, TheStateHasTheWindowsPictureAndItsControlsWhereAccessibilitySaysTheyAre) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  const ToolResult result = state();
+  ASSERT_TRUE(result.jpeg);
+  auto image = decodeJPEG(*result.jpeg);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, int(window->frame.size.width));
+  EXPECT_EQ(image->height, int(window->frame.size.height));
+  for (const char* role : {"] button", "] check box", "] radio button", "] popup button", "] text field",
+                           "] incrementor", "] slider"}) {
+    EXPECT_NE(result.text.find(role), std::string::npos) << role << " missing in\n" << result.text;
+  }
+
+  const AXElement app = AX::application(window->pid);
+  for (const char* role : {"AXCheckBox", "AXButton", "AXPopUpButton"}) {
+    auto element = firstTitled(app, role);
+    ASSERT_TRUE(element) << role;
+    const Rect frame = *AX::frame(*element);
+    const std::string title = *AX::attribute<std::string>(*element, "AXTitle");
+    // One screenshot pixel per point: the listing's frame is the element's, relative to the window.
+    const std::string at = "@" + std::to_string(int(frame.origin.x - window->frame.origin.x)) + "," +
+                           std::to_string(int(frame.origin.y - window->frame.origin.y)) + " " +
+                           std::to_string(int(frame.size.width)) + "x" + std::to_string(int(frame.size.height));
+    std::regex line("\\[\\d+\\] [a-z ]+ \"" + title + "\".*" + at);
+    EXPECT_TRUE(std::regex_search(result.text, line)) << role << " \"" << title << "\" " << at << " in\n" << result.text;
+  }
+}
+
+TEST_F(RealDesktop, AChangedCheckBoxIsTheOnlyChangeListed) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  const std::string full = state().text;
+  auto box = firstTitled(AX::application(window->pid), "AXCheckBox");
+  ASSERT_TRUE(box);
+  const auto before = AX::attribute<int64_t>(*box, "AXValue");
+  ASSERT_TRUE(before);
+  ASSERT_EQ(AX::perform(*box, "AXPress"), AXError::success);
+  ASSERT_TRUE(eventually([&] { return AX::attribute<int64_t>(*box, "AXValue") != before; }));
+
+  const std::string changes = state(true).text;
+  const std::string title = *AX::attribute<std::string>(*box, "AXTitle");
+  const std::string value = "value=\"" + std::to_string(1 - *before) + "\"";
+  EXPECT_TRUE(std::regex_search(changes, std::regex("check box \"" + title + "\" " + value))) << changes;
+  auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
+  EXPECT_LT(lines(changes) * 4, lines(full)) << changes;
+  AX::perform(*box, "AXPress");  // as it was, for the other tests
+}
+
+TEST_F(RealDesktop, AnAppThatStopsAnsweringMakesTheReadFailOrDegradeInsteadOfHanging) {
+  auto pid = factoryPid();
+  ASSERT_TRUE(pid);
+  state();
+  kill(*pid, SIGSTOP);
+  auto read = std::async(std::launch::async, [this] {
+    try {
+      return state(false).text;
+    } catch (const ToolError& error) {
+      return error.description;
+    }
+  });
+  // Far beyond every bounded time-out: only a hang takes this long.
+  const bool finished = read.wait_for(std::chrono::seconds(90)) == std::future_status::ready;
+  kill(*pid, SIGCONT);
+  ASSERT_TRUE(finished);
+  EXPECT_FALSE(read.get().empty());
+}
+
+// Last, as it may quit the widget factory: whichever of two overlapping windows is
+// behind is captured covered, then again once the one in front has gone.
+// Disabled: the window in front's own picture matches the covered one over the
+// overlap, so which window is in front is not yet settled (see the open issue).
+TEST_F(RealDesktop, DISABLED_ACoveredWindowIsCapturedWhole) {
+  auto factory = factoryWindow();
+  ASSERT_TRUE(factory);
+  auto launched = desktop_->workspace().launch({"gtk3-demo", std::nullopt});
+  ASSERT_TRUE(launched.pid) << launched.error;
+  auto stack = [&] {
+    std::vector<WindowInfo> both;  // front to back
+    for (const auto& entry : WindowList::copy(WindowListOption::onScreenOnly)) {
+      auto info = Apps::windowInfo(entry);
+      if (info && info->layer == 0 && (info->pid == *launched.pid || info->id == factory->id)) both.push_back(*info);
+    }
+    return both;
+  };
+  ASSERT_TRUE(eventually([&] { return stack().size() == 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // let both finish drawing and settle
+  const auto both = stack();
+  ASSERT_EQ(both.size(), 2u);
+  const WindowInfo& front = both[0];
+  const WindowInfo& back = both[1];
+  auto overlap = intersect(back.frame, front.frame);
+  ASSERT_TRUE(overlap) << "the windows do not overlap";
+
+  ScreenCapture& capture = desktop_->capture();
+  auto covered = capture.displayImage({back.id}, back.frame, 1.0);
+  auto frontAlone = capture.displayImage({front.id}, back.frame, 1.0);
+  desktop_->workspace().requestQuit(front.pid);
+  ASSERT_TRUE(eventually([&] { return stack().size() == 1; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  auto uncovered = capture.displayImage({back.id}, back.frame, 1.0);
+  desktop_->workspace().requestQuit(back.pid);
+  ASSERT_TRUE(covered && frontAlone && uncovered);
+  const Rect local{{overlap->origin.x - back.frame.origin.x, overlap->origin.y - back.frame.origin.y}, overlap->size};
+  EXPECT_LT(meanDifference(*covered, *uncovered, local), 4.0) << "the covered part is the window's own picture";
+  EXPECT_GT(meanDifference(*covered, *frontAlone, local), 10.0) << "and not the window in front of it";
+}
