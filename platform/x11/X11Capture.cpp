@@ -80,6 +80,10 @@ std::optional<X11Capture::Picture> X11Capture::picture(::Window client) {
                               ZPixmap);
   XFreePixmap(display, pixmap);
   if (grabbed == nullptr) return std::nullopt;
+  // A pixmap has no visual, so the image comes without colour masks; the window's visual has them.
+  grabbed->red_mask = attributes.visual->red_mask;
+  grabbed->green_mask = attributes.visual->green_mask;
+  grabbed->blue_mask = attributes.visual->blue_mask;
   Picture result{toRGB(grabbed), {{double(attributes.x), double(attributes.y)},
                                   {double(attributes.width), double(attributes.height)}}};
   XDestroyImage(grabbed);
