@@ -173,6 +173,10 @@ AtspiAccessible* AtspiAccessibility::resolveApplication(pid_t pid) {
     AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
     if (app == nullptr) continue;
     if (pid_t(atspi_accessible_get_process_id(app, nullptr)) == pid) {
+      // Roles, names and states then come from the cache the app's events keep current,
+      // instead of a round trip each. Children are not cached: the cached lists were seen
+      // to repeat and reorder a window's children.
+      atspi_accessible_set_cache_mask(app, AtspiCache(ATSPI_CACHE_DEFAULT & ~ATSPI_CACHE_CHILDREN));
       AXElement element = remember(app, pid);
       applications_[pid] = element.id;
       result = objects_.at(element.id);
