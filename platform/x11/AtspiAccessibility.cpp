@@ -42,8 +42,6 @@ std::string identity(AtspiAccessible* object) {
 
 std::string busOf(const std::string& id) { return id.substr(0, id.find('/')); }
 
-// Listeners receive their own copy of each event and must free it.
-void ignoreEvent(const AtspiEvent* event) { g_boxed_free(ATSPI_TYPE_EVENT, const_cast<AtspiEvent*>(event)); }
 
 // Pending bus messages (cache updates, events) are handled before each call, so cached
 // states and names follow the apps and the incoming queue never grows.
@@ -141,10 +139,17 @@ std::unique_ptr<AtspiAccessibility> AtspiAccessibility::open(Hooks hooks) {
 
 AtspiAccessibility::AtspiAccessibility(Hooks hooks) : hooks_(std::move(hooks)) {
   // Some toolkits emit changes only while someone listens for them.
-  listener_ = atspi_event_listener_new_simple(ignoreEvent, nullptr);
+  listener_ = atspi_event_listener_new(forgetSettled, this, nullptr);
   for (const char* event : {"object:state-changed", "object:property-change", "object:children-changed"}) {
     atspi_event_listener_register(listener_, event, nullptr);
   }
+}
+
+// Runs while pending messages are handled, so under the lock. Listeners receive their own
+// copy of each event and must free it.
+void AtspiAccessibility::forgetSettled(AtspiEvent* event, void* self) {
+  if (event->source != nullptr) static_cast<AtspiAccessibility*>(self)->settled_.erase(identity(event->source));
+  g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
 AtspiAccessibility::~AtspiAccessibility() {
@@ -325,10 +330,15 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
     return placeholder ? AXValue(*placeholder) : none(AXError::noValue);
   }
   if (name == "AXIdentifier") {
-    gchar* id = atspi_accessible_get_accessible_id(reading.object, nullptr);
-    std::string identifier = id != nullptr ? id : "";
-    g_free(id);
-    return identifier.empty() ? none(AXError::noValue) : AXValue(identifier);
+    std::optional<std::string>& known = settled_[reading.element.id].identifier;
+    if (!known) {
+      GError* error = nullptr;
+      gchar* id = atspi_accessible_get_accessible_id(reading.object, &error);
+      if (error == nullptr) known = id != nullptr ? id : "";
+      g_free(id);
+      g_clear_error(&error);
+    }
+    return known && !known->empty() ? AXValue(*known) : none(AXError::noValue);
   }
   if (name == "AXHelp") return none(AXError::noValue);  // toolkits fold tooltips into the description
   if (name == "AXWindow") {
@@ -420,6 +430,28 @@ AXStatus AtspiAccessibility::set(Reading& reading, const std::string& name, cons
   return outcome(error, done);
 }
 
+const std::vector<std::string>& AtspiAccessibility::toolkitActions(Reading& reading) {
+  std::optional<std::vector<std::string>>& known = settled_[reading.element.id].actions;
+  if (known) return *known;
+  std::vector<std::string> names;
+  if (AtspiAction* action = reading.action()) {
+    GError* error = nullptr;
+    const gint count = atspi_action_get_n_actions(action, &error);
+    for (gint i = 0; i < count && i < 32 && error == nullptr; ++i) {
+      gchar* name = atspi_action_get_action_name(action, i, &error);
+      if (name != nullptr && *name != '\0') names.push_back(name);
+      g_free(name);
+    }
+    if (error != nullptr) {
+      g_clear_error(&error);
+      static const std::vector<std::string> unknown;
+      return unknown;  // not remembered: asked again next time
+    }
+  }
+  known = std::move(names);
+  return *known;
+}
+
 std::optional<std::vector<std::string>> AtspiAccessibility::actionNames(const AXElement& element) {
   using Names = std::optional<std::vector<std::string>>;
   return onElement(element, Names(), [](Reading& reading) -> Names { return actionsOf(reading); });
@@ -427,16 +459,9 @@ std::optional<std::vector<std::string>> AtspiAccessibility::actionNames(const AX
 
 std::vector<std::string> AtspiAccessibility::actionsOf(Reading& reading) {
   std::vector<std::string> names;
-  if (AtspiAction* action = reading.action()) {
-    const gint count = atspi_action_get_n_actions(action, nullptr);
-    for (gint i = 0; i < count && i < 32; ++i) {
-      gchar* name = atspi_action_get_action_name(action, i, nullptr);
-      if (name != nullptr && *name != '\0') {
-        std::string mapped = axAction(name);
-        if (std::find(names.begin(), names.end(), mapped) == names.end()) names.push_back(std::move(mapped));
-      }
-      g_free(name);
-    }
+  for (const std::string& own : reading.owner.toolkitActions(reading)) {
+    std::string mapped = axAction(own);
+    if (std::find(names.begin(), names.end(), mapped) == names.end()) names.push_back(std::move(mapped));
   }
   if (reading.value() != nullptr) {
     for (const char* stepped : {"AXIncrement", "AXDecrement"}) {

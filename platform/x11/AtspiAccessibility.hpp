@@ -5,6 +5,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 #include <unordered_map>
 
 #include "kit/platform/Accessibility.hpp"
@@ -60,6 +63,9 @@ class AtspiAccessibility : public Accessibility {
   AXStatus set(Reading& reading, const std::string& name, const AXValue& value);
   AXStatus act(Reading& reading, const std::string& action);
   static std::vector<std::string> actionsOf(Reading& reading);
+  // The toolkit's own action names, remembered until the element reports a change.
+  const std::vector<std::string>& toolkitActions(Reading& reading);
+  static void forgetSettled(AtspiEvent* event, void* self);
   std::optional<WindowNumber> numberOf(Reading& reading);
 
   friend class Reading;
@@ -71,4 +77,11 @@ class AtspiAccessibility : public Accessibility {
   std::unordered_map<pid_t, std::string> applications_;
   std::unordered_map<std::string, std::chrono::steady_clock::time_point> stalledUntil_;  // by bus name
   std::unordered_map<std::string, WindowNumber> windowNumbers_;
+  // Facts toolkits almost never change, kept per element until an event from it arrives,
+  // so each walk does not ask for them again.
+  struct Settled {
+    std::optional<std::string> identifier;
+    std::optional<std::vector<std::string>> actions;
+  };
+  std::unordered_map<std::string, Settled> settled_;
 };

@@ -1,12 +1,16 @@
 #include "platform/x11/AtspiReading.hpp"
 
+#include <algorithm>
 #include <string_view>
 
 namespace AtspiErrors {
 
 AXStatus status(const GError* error) {
   if (error == nullptr) return AXError::success;
-  const std::string_view message = error->message != nullptr ? error->message : "";
+  return status(std::string_view(error->message != nullptr ? error->message : ""));
+}
+
+AXStatus status(std::string_view message) {
   auto says = [&](std::string_view text) { return message.find(text) != std::string_view::npos; };
   if (says("NoReply") || says("Timeout") || says("timed out") || says("did not receive a reply")) {
     return AXError::cannotComplete;
@@ -122,7 +126,64 @@ std::optional<AtspiRect> AtspiAccessibility::Reading::extents() {
   return *extents_;
 }
 
+// AT-SPI has no call that lists children, so the bus's GetChildren is asked directly: one
+// round trip for all of them instead of one each. Children seen before are reused; only
+// new ones are fetched by index, which makes the library create their objects.
 std::vector<AXElement> AtspiAccessibility::Reading::children() {
+  auto listed = childIdentities();
+  if (!listed) return childrenByIndex();
+  std::vector<AXElement> result;
+  result.reserve(std::min(listed->size(), maxChildren));
+  for (size_t i = 0; i < listed->size() && result.size() < maxChildren; ++i) {
+    std::string& id = (*listed)[i];
+    if (owner.objects_.contains(id)) {
+      result.push_back(AXElement{element.pid, std::move(id), 0});
+      continue;
+    }
+    GError* error = nullptr;
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, gint(i), &error);
+    if (failed(error)) break;
+    if (child != nullptr) result.push_back(wrap(child));
+  }
+  return result;
+}
+
+std::optional<std::vector<std::string>> AtspiAccessibility::Reading::childIdentities() {
+  AtspiApplication* app = object->parent.app;
+  if (app == nullptr || app->bus == nullptr || app->bus_name == nullptr) return std::nullopt;
+  DBusMessage* call = dbus_message_new_method_call(app->bus_name, object->parent.path, "org.a11y.atspi.Accessible",
+                                                   "GetChildren");
+  if (call == nullptr) return std::nullopt;
+  DBusError error;
+  dbus_error_init(&error);
+  DBusMessage* reply = dbus_connection_send_with_reply_and_block(app->bus, call, owner.timeoutMilliseconds_, &error);
+  dbus_message_unref(call);
+  if (reply == nullptr) {
+    lastStatus = AtspiErrors::status(std::string(error.name ? error.name : "") + " " + (error.message ? error.message : ""));
+    dbus_error_free(&error);
+    return std::vector<std::string>();
+  }
+  std::optional<std::vector<std::string>> result;
+  DBusMessageIter top, list, pair;
+  if (dbus_message_iter_init(reply, &top) && dbus_message_iter_get_arg_type(&top) == DBUS_TYPE_ARRAY) {
+    result.emplace();
+    for (dbus_message_iter_recurse(&top, &list); dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT;
+         dbus_message_iter_next(&list)) {
+      const char* bus = nullptr;
+      const char* path = nullptr;
+      dbus_message_iter_recurse(&list, &pair);
+      dbus_message_iter_get_basic(&pair, &bus);
+      dbus_message_iter_next(&pair);
+      dbus_message_iter_get_basic(&pair, &path);
+      // Apps on a direct connection may leave their own bus name out.
+      result->push_back(std::string(bus != nullptr && *bus != '\0' ? bus : app->bus_name) + path);
+    }
+  }
+  dbus_message_unref(reply);
+  return result;
+}
+
+std::vector<AXElement> AtspiAccessibility::Reading::childrenByIndex() {
   std::vector<AXElement> result;
   GError* error = nullptr;
   const gint count = atspi_accessible_get_child_count(object, &error);
@@ -148,20 +209,10 @@ std::optional<AXElement> AtspiAccessibility::Reading::parent() {
 }
 
 std::vector<AXElement> AtspiAccessibility::Reading::windows() {
-  std::vector<AXElement> result;
-  GError* error = nullptr;
-  const gint count = atspi_accessible_get_child_count(object, &error);
-  if (failed(error)) return result;
-  for (gint i = 0; i < count && i < gint(maxChildren); ++i) {
-    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, i, &error);
-    if (failed(error)) break;
-    if (child == nullptr) continue;
-    if (AtspiRoles::isWindow(atspi_accessible_get_role(child, nullptr))) {
-      result.push_back(wrap(child));
-    } else {
-      g_object_unref(child);
-    }
-  }
+  std::vector<AXElement> result = children();
+  std::erase_if(result, [&](const AXElement& child) {
+    return !AtspiRoles::isWindow(atspi_accessible_get_role(owner.objects_.at(child.id), nullptr));
+  });
   return result;
 }
 

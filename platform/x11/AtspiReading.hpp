@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kit/platform/AXTypes.hpp"
@@ -12,6 +13,7 @@
 // The accessibility status a bus error stands for.
 namespace AtspiErrors {
 AXStatus status(const GError* error);
+AXStatus status(std::string_view busError);
 }
 
 // The facts of one element that several attributes share, each fetched once and only
@@ -55,6 +57,9 @@ class AtspiAccessibility::Reading {
   // Frees the error and notes what kind of failure it was; true when there was one.
   bool failed(GError*& error);
   std::optional<AXElement> firstMatch(AtspiAccessible* root, AtspiMatchRule* rule);
+  // Bus name and path of each child by one call; nothing when the app's connection is unknown.
+  std::optional<std::vector<std::string>> childIdentities();
+  std::vector<AXElement> childrenByIndex();
 
   std::optional<AtspiRole> role_;
   AtspiStateSet* states_ = nullptr;
