@@ -102,6 +102,7 @@ std::optional<WindowNumber> windowID(const AXElement& element) {
 
 std::optional<AXElement> remoteWindow(WindowNumber window, pid_t pid, std::optional<double> deadline, double timeout) {
   if (auto cached = cachedRemoteWindow(window, timeout)) return cached;
+  if (!platform().hasRemoteTokens()) return std::nullopt;
   Clock& clock = Platform::clock();
   double effective = clock.now() + 3.0;
   if (deadline && *deadline < effective) effective = *deadline;

@@ -29,4 +29,6 @@ class Accessibility {
   // An element addressed by a remote token (pid, marker, element id); platforms without
   // such tokens return none, and windows on other Spaces stay out of reach.
   virtual std::optional<AXElement> elementFromRemoteToken(const std::array<uint8_t, 20>&) { return std::nullopt; }
+  // Whether elementFromRemoteToken can ever find anything; searches skip it otherwise.
+  virtual bool hasRemoteTokens() const { return false; }
 };

@@ -112,6 +112,7 @@ class SimDesktop : public Desktop,
   AXStatus perform(const AXElement& element, const std::string& action) override;
   std::optional<WindowNumber> windowNumber(const AXElement& element) override;
   std::optional<AXElement> elementFromRemoteToken(const std::array<uint8_t, 20>& token) override;
+  bool hasRemoteTokens() const override { return true; }
 
   // WindowServer
   Json windowList(uint32_t options, WindowNumber relativeTo) override;

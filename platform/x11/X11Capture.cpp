@@ -46,7 +46,7 @@ Image toRGB(XImage* source) {
 }  // namespace
 
 X11Capture::X11Capture(std::shared_ptr<X11Display> display, X11WindowServer& windowServer)
-    : display_(std::move(display)), windowServer_(windowServer) {
+    : display_(std::move(display)), windowServer_(windowServer), grabber_(display_->raw()) {
   std::lock_guard guard(display_->lock());
   int event = 0, error = 0;
   if (!XCompositeQueryExtension(display_->raw(), &event, &error)) {
@@ -76,8 +76,8 @@ std::optional<X11Capture::Picture> X11Capture::picture(::Window client) {
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display, *top, &attributes) || attributes.map_state != IsViewable) return std::nullopt;
   Pixmap pixmap = XCompositeNameWindowPixmap(display, *top);
-  XImage* grabbed = XGetImage(display, pixmap, 0, 0, unsigned(attributes.width), unsigned(attributes.height), AllPlanes,
-                              ZPixmap);
+  XImage* grabbed = grabber_.grab(pixmap, attributes.visual, unsigned(attributes.depth), unsigned(attributes.width),
+                                  unsigned(attributes.height));
   XFreePixmap(display, pixmap);
   if (grabbed == nullptr) return std::nullopt;
   // A pixmap has no visual, so the image comes without colour masks; the window's visual has them.
@@ -86,7 +86,7 @@ std::optional<X11Capture::Picture> X11Capture::picture(::Window client) {
   grabbed->blue_mask = attributes.visual->blue_mask;
   Picture result{toRGB(grabbed), {{double(attributes.x), double(attributes.y)},
                                   {double(attributes.width), double(attributes.height)}}};
-  XDestroyImage(grabbed);
+  grabber_.release(grabbed);
   return result;
 }
 

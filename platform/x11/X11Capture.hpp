@@ -4,6 +4,7 @@
 #include <string>
 
 #include "kit/platform/Capture.hpp"
+#include "platform/x11/X11SharedImage.hpp"
 #include "platform/x11/X11WindowServer.hpp"
 
 // Pictures of windows from their off-screen pixmaps (XComposite), so covered windows
@@ -26,5 +27,6 @@ class X11Capture : public ScreenCapture {
 
   std::shared_ptr<X11Display> display_;
   X11WindowServer& windowServer_;
+  X11SharedImage grabber_;  // under the display's lock
   std::optional<std::string> refusal_;
 };
