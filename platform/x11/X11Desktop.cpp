@@ -32,6 +32,12 @@ std::shared_ptr<X11Desktop> X11Desktop::open() {
 
 X11Desktop::X11Desktop(std::shared_ptr<X11Display> display)
     : display_(display), windowServer_(display), capture_(display, windowServer_), workspace_(windowServer_) {
+  layouts_ = XkbLayouts::open(display_);
+}
+
+// Opened on first use: helpers that only list windows never join the accessibility bus,
+// where every listener makes each app send more events.
+void X11Desktop::openAccessibility() {
   AtspiAccessibility::Hooks hooks;
   hooks.windowsOf = [this](pid_t pid) {
     std::vector<AtspiAccessibility::WindowCandidate> candidates;
@@ -51,10 +57,10 @@ X11Desktop::X11Desktop(std::shared_ptr<X11Display> display)
     Log::error(Log::desktop, "the accessibility bus does not answer; apps' elements cannot be read");
     disabled_ = std::make_unique<DisabledAccessibility>();
   }
-  layouts_ = XkbLayouts::open(display_);
 }
 
 Accessibility& X11Desktop::accessibility() {
+  std::call_once(accessibilityOpened_, [this] { openAccessibility(); });
   if (accessibility_) return *accessibility_;
   return *disabled_;
 }

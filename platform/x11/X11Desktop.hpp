@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <mutex>
 
 #include "kit/platform/Desktop.hpp"
 #include "platform/x11/AtspiAccessibility.hpp"
@@ -25,12 +26,14 @@ class X11Desktop : public Desktop {
 
  private:
   explicit X11Desktop(std::shared_ptr<X11Display> display);
+  void openAccessibility();
 
   std::shared_ptr<X11Display> display_;
   X11WindowServer windowServer_;
   X11Capture capture_;
   X11Workspace workspace_;
   SystemClock clock_;
+  std::once_flag accessibilityOpened_;
   std::unique_ptr<AtspiAccessibility> accessibility_;
   std::unique_ptr<Accessibility> disabled_;
   std::unique_ptr<XkbLayouts> layouts_;

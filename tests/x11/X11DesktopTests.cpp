@@ -9,6 +9,7 @@
 #include "kit/perception/AX.hpp"
 #include "kit/perception/Apps.hpp"
 #include "kit/perception/WindowList.hpp"
+#include "kit/perception/WindowListTransport.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolError.hpp"
@@ -138,6 +139,23 @@ TEST_F(RealDesktop, TheStateHasTheWindowsPictureAndItsControlsWhereAccessibility
     std::regex line("\\[\\d+\\] [a-z ]+ \"" + title + "\".*" + at);
     EXPECT_TRUE(std::regex_search(result.text, line)) << role << " \"" << title << "\" " << at << " in\n" << result.text;
   }
+}
+
+TEST_F(RealDesktop, TheWindowListHelperProcessSeesTheSameWindows) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  // Generous: the helper's first answer includes its start on a loaded machine.
+  WindowListTransport transport(TARNWICK_EXECUTABLE, {"window-list"}, 10.0);
+  auto listed = transport.copy(WindowListOption::onScreenOnly, 0);
+  ASSERT_TRUE(listed);
+  std::optional<WindowInfo> seen;
+  for (const auto& entry : *listed) {
+    if (auto info = Apps::windowInfo(entry); info && info->id == window->id) seen = info;
+  }
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(seen->pid, window->pid);
+  EXPECT_EQ(seen->frame, window->frame);
+  EXPECT_EQ(seen->title, window->title);
 }
 
 TEST_F(RealDesktop, AChangedCheckBoxIsTheOnlyChangeListed) {
