@@ -43,13 +43,6 @@ std::string identity(AtspiAccessible* object) {
 std::string busOf(const std::string& id) { return id.substr(0, id.find('/')); }
 
 
-// Pending bus messages (cache updates, events) are handled before each call, so cached
-// states and names follow the apps and the incoming queue never grows.
-void drainMessages() {
-  for (int i = 0; i < maxPendingMessages && g_main_context_iteration(nullptr, FALSE); ++i) {
-  }
-}
-
 AXValue checkedValue(AtspiAccessibility::Reading& reading) {
   return int64_t(reading.has(ATSPI_STATE_CHECKED) || reading.has(ATSPI_STATE_PRESSED) ? 1 : 0);
 }
@@ -145,6 +138,18 @@ AtspiAccessibility::AtspiAccessibility(Hooks hooks) : hooks_(std::move(hooks)) {
   }
 }
 
+// Pending bus messages (cache updates, events) are handled before each call, so cached
+// states, names and remembered facts follow the apps and the incoming queue never grows.
+// When more are waiting than one round handles, nothing remembered can be trusted.
+void AtspiAccessibility::catchUp() {
+  for (int i = 0; g_main_context_iteration(nullptr, FALSE); ++i) {
+    if (i == maxPendingMessages) {
+      settled_.clear();
+      return;
+    }
+  }
+}
+
 // Runs while pending messages are handled, so under the lock. Listeners receive their own
 // copy of each event and must free it.
 void AtspiAccessibility::forgetSettled(AtspiEvent* event, void* self) {
@@ -194,7 +199,7 @@ AtspiAccessible* AtspiAccessibility::resolveApplication(pid_t pid) {
 }
 
 AtspiAccessible* AtspiAccessibility::begin(const AXElement& element, AXStatus& status) {
-  drainMessages();
+  catchUp();
   const double seconds = element.timeout > 0 ? element.timeout : defaultTimeout;
   const int milliseconds = std::max(1, int(std::lround(seconds * 1000)));
   if (milliseconds != timeoutMilliseconds_) {
@@ -237,7 +242,7 @@ void AtspiAccessibility::finish(const AXElement& element, Clock::time_point star
 
 AXElement AtspiAccessibility::application(pid_t pid) {
   std::lock_guard guard(lock_);
-  drainMessages();
+  catchUp();
   if (AtspiAccessible* app = resolveApplication(pid)) return AXElement{pid, identity(app), 0};
   return AXElement{pid, applicationPrefix + std::to_string(pid), 0};
 }

@@ -66,6 +66,7 @@ class AtspiAccessibility : public Accessibility {
   // The toolkit's own action names, remembered until the element reports a change.
   const std::vector<std::string>& toolkitActions(Reading& reading);
   static void forgetSettled(AtspiEvent* event, void* self);
+  void catchUp();
   std::optional<WindowNumber> numberOf(Reading& reading);
 
   friend class Reading;
@@ -82,6 +83,7 @@ class AtspiAccessibility : public Accessibility {
   struct Settled {
     std::optional<std::string> identifier;
     std::optional<std::vector<std::string>> actions;
+    std::optional<std::vector<std::string>> children;  // until the element reports a change
   };
   std::unordered_map<std::string, Settled> settled_;
 };

@@ -128,10 +128,23 @@ std::optional<AtspiRect> AtspiAccessibility::Reading::extents() {
 
 // AT-SPI has no call that lists children, so the bus's GetChildren is asked directly: one
 // round trip for all of them instead of one each. Children seen before are reused; only
-// new ones are fetched by index, which makes the library create their objects.
+// new ones are fetched by index, which makes the library create their objects. The list
+// is remembered until the element reports a change (toolkits announce added and removed
+// children), except where toolkits make children up on demand without announcing them.
 std::vector<AXElement> AtspiAccessibility::Reading::children() {
+  if (auto& known = owner.settled_[element.id].children) {
+    std::vector<AXElement> result;
+    for (const auto& id : *known) {
+      if (owner.objects_.contains(id)) result.push_back(AXElement{element.pid, id, 0});
+    }
+    return result;
+  }
+  const AXStatus earlier = lastStatus;
+  lastStatus = AXError::success;
   auto listed = childIdentities();
   if (!listed) return childrenByIndex();
+  bool complete = lastStatus == AXError::success;
+  if (complete) lastStatus = earlier;
   std::vector<AXElement> result;
   result.reserve(std::min(listed->size(), maxChildren));
   for (size_t i = 0; i < listed->size() && result.size() < maxChildren; ++i) {
@@ -142,8 +155,16 @@ std::vector<AXElement> AtspiAccessibility::Reading::children() {
     }
     GError* error = nullptr;
     AtspiAccessible* child = atspi_accessible_get_child_at_index(object, gint(i), &error);
-    if (failed(error)) break;
+    if (failed(error)) {
+      complete = false;
+      break;
+    }
     if (child != nullptr) result.push_back(wrap(child));
+  }
+  if (complete && !has(ATSPI_STATE_TRANSIENT) && !has(ATSPI_STATE_MANAGES_DESCENDANTS)) {
+    std::vector<std::string> ids;
+    for (const auto& child : result) ids.push_back(child.id);
+    owner.settled_[element.id].children = std::move(ids);
   }
   return result;
 }
@@ -208,10 +229,17 @@ std::optional<AXElement> AtspiAccessibility::Reading::parent() {
   return wrap(up);
 }
 
+// Toolkits keep closed dialogs around hidden; only windows that are shown, or minimised, count.
 std::vector<AXElement> AtspiAccessibility::Reading::windows() {
   std::vector<AXElement> result = children();
   std::erase_if(result, [&](const AXElement& child) {
-    return !AtspiRoles::isWindow(atspi_accessible_get_role(owner.objects_.at(child.id), nullptr));
+    AtspiAccessible* window = owner.objects_.at(child.id);
+    if (!AtspiRoles::isWindow(atspi_accessible_get_role(window, nullptr))) return true;
+    AtspiStateSet* states = atspi_accessible_get_state_set(window);
+    const bool open = states != nullptr && (atspi_state_set_contains(states, ATSPI_STATE_VISIBLE) ||
+                                            atspi_state_set_contains(states, ATSPI_STATE_ICONIFIED));
+    if (states != nullptr) g_object_unref(states);
+    return !open;
   });
   return result;
 }

@@ -74,6 +74,18 @@ std::optional<AXElement> firstTitled(const AXElement& root, const std::string& r
   return std::nullopt;
 }
 
+std::optional<AXElement> findTitled(const AXElement& root, const std::string& role, const std::string& title,
+                                    int depth = 0) {
+  if (depth > 40) return std::nullopt;
+  for (const auto& child : AX::children(root)) {
+    if (AX::attribute<std::string>(child, "AXRole") == role && AX::attribute<std::string>(child, "AXTitle") == title) {
+      return child;
+    }
+    if (auto found = findTitled(child, role, title, depth + 1)) return found;
+  }
+  return std::nullopt;
+}
+
 double meanDifference(const Image& a, const Image& b, Rect area) {
   double sum = 0;
   size_t count = 0;
@@ -156,6 +168,25 @@ TEST_F(RealDesktop, TheWindowListHelperProcessSeesTheSameWindows) {
   EXPECT_EQ(seen->pid, window->pid);
   EXPECT_EQ(seen->frame, window->frame);
   EXPECT_EQ(seen->title, window->title);
+}
+
+TEST_F(RealDesktop, WindowsThatOpenAndCloseAreAmongTheAppsWindowsAtOnce) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  const AXElement app = AX::application(window->pid);
+  auto windows = [&] { return AX::attribute<std::vector<AXElement>>(app, "AXWindows").value_or(std::vector<AXElement>{}); };
+  const auto before = windows();
+  auto about = findTitled(app, "AXButton", "About Widget Factory");
+  ASSERT_TRUE(about);
+  ASSERT_EQ(AX::perform(*about, "AXPress"), AXError::success);
+  ASSERT_TRUE(eventually([&] { return windows().size() == before.size() + 1; })) << windows().size();
+  std::optional<AXElement> close;
+  for (const auto& each : windows()) {
+    if (std::find(before.begin(), before.end(), each) == before.end()) close = findTitled(each, "AXButton", "Close");
+  }
+  ASSERT_TRUE(close);
+  ASSERT_EQ(AX::perform(*close, "AXPress"), AXError::success);
+  EXPECT_TRUE(eventually([&] { return windows() == before; })) << windows().size();
 }
 
 TEST_F(RealDesktop, AChangedCheckBoxIsTheOnlyChangeListed) {
