@@ -81,6 +81,8 @@ class AtspiAccessibility : public Accessibility {
   // Facts toolkits almost never change, kept per element until an event from it arrives,
   // so each walk does not ask for them again.
   struct Settled {
+    std::optional<AtspiRole> role;
+    std::optional<uint32_t> interfaces;
     std::optional<std::string> identifier;
     std::optional<std::vector<std::string>> actions;
     std::optional<std::vector<std::string>> children;  // until the element reports a change

@@ -1,6 +1,7 @@
 #include "platform/x11/AtspiReading.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace AtspiErrors {
@@ -50,11 +51,17 @@ bool AtspiAccessibility::Reading::failed(GError*& error) {
   return true;
 }
 
+// Roles and interfaces are remembered per element as well: the library's own cache
+// leaves out transient objects (menu items, list rows), which are asked again each time.
 AtspiRole AtspiAccessibility::Reading::role() {
   if (!role_) {
-    GError* error = nullptr;
-    AtspiRole read = atspi_accessible_get_role(object, &error);
-    role_ = failed(error) ? ATSPI_ROLE_INVALID : read;
+    std::optional<AtspiRole>& known = owner.settled_[element.id].role;
+    if (!known) {
+      GError* error = nullptr;
+      AtspiRole read = atspi_accessible_get_role(object, &error);
+      if (!failed(error)) known = read;
+    }
+    role_ = known.value_or(ATSPI_ROLE_INVALID);
   }
   return *role_;
 }
@@ -95,21 +102,45 @@ std::string AtspiAccessibility::Reading::name() {
   return *name_;
 }
 
-// Interfaces come from the cached interface list, so asking costs no round trip.
-#define INTERFACE_GETTER(Type, method, slot, field, getter)          \
-  Type* AtspiAccessibility::Reading::method() {                      \
-    if (!interfacesRead_[slot]) {                                    \
-      interfacesRead_[slot] = true;                                  \
-      field = getter(object);                                        \
-    }                                                                \
-    return field;                                                    \
+uint32_t AtspiAccessibility::Reading::interfaces() {
+  std::optional<uint32_t>& known = owner.settled_[element.id].interfaces;
+  if (!known) {
+    static const std::pair<const char*, Interface> names[] = {{"Text", textInterface},
+                                                              {"Value", valueInterface},
+                                                              {"Action", actionInterface},
+                                                              {"Component", componentInterface},
+                                                              {"EditableText", editableInterface}};
+    GArray* listed = atspi_accessible_get_interfaces(object);
+    if (listed == nullptr) return 0;
+    uint32_t mask = 0;
+    for (guint i = 0; i < listed->len; ++i) {
+      const char* name = g_array_index(listed, gchar*, i);
+      for (const auto& [wanted, bit] : names) {
+        if (name != nullptr && std::strcmp(name, wanted) == 0) mask |= 1u << bit;
+      }
+      g_free(g_array_index(listed, gchar*, i));
+    }
+    const bool answered = listed->len > 0;  // every object is at least an Accessible
+    g_array_free(listed, TRUE);
+    if (!answered) return 0;
+    known = mask;
   }
-INTERFACE_GETTER(AtspiText, text, textInterface, text_, atspi_accessible_get_text_iface)
-INTERFACE_GETTER(AtspiValue, value, valueInterface, value_, atspi_accessible_get_value_iface)
-INTERFACE_GETTER(AtspiAction, action, actionInterface, action_, atspi_accessible_get_action_iface)
-INTERFACE_GETTER(AtspiComponent, component, componentInterface, component_, atspi_accessible_get_component_iface)
-INTERFACE_GETTER(AtspiEditableText, editableText, editableInterface, editable_,
-                 atspi_accessible_get_editable_text_iface)
+  return *known;
+}
+
+#define INTERFACE_GETTER(Type, method, slot, field, cast)                                           \
+  Type* AtspiAccessibility::Reading::method() {                                                    \
+    if (!interfacesRead_[slot]) {                                                                  \
+      interfacesRead_[slot] = true;                                                                \
+      if (interfaces() & (1u << slot)) field = cast(g_object_ref(object));                         \
+    }                                                                                              \
+    return field;                                                                                  \
+  }
+INTERFACE_GETTER(AtspiText, text, textInterface, text_, ATSPI_TEXT)
+INTERFACE_GETTER(AtspiValue, value, valueInterface, value_, ATSPI_VALUE)
+INTERFACE_GETTER(AtspiAction, action, actionInterface, action_, ATSPI_ACTION)
+INTERFACE_GETTER(AtspiComponent, component, componentInterface, component_, ATSPI_COMPONENT)
+INTERFACE_GETTER(AtspiEditableText, editableText, editableInterface, editable_, ATSPI_EDITABLE_TEXT)
 #undef INTERFACE_GETTER
 
 std::optional<AtspiRect> AtspiAccessibility::Reading::extents() {

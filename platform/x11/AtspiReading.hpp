@@ -37,6 +37,7 @@ class AtspiAccessibility::Reading {
   AtspiAction* action();
   AtspiComponent* component();
   AtspiEditableText* editableText();
+  uint32_t interfaces();  // one bit per interface the getters above hand out
   std::optional<AtspiRect> extents();
   std::vector<AXElement> children();
   std::optional<AXElement> parent();
