@@ -170,9 +170,24 @@ AXElement AtspiAccessibility::remember(AtspiAccessible* object, pid_t pid) {
   return AXElement{pid, std::move(id), 0};
 }
 
+// An app that has gone takes everything known about its elements with it.
+void AtspiAccessibility::forgetBus(const std::string& bus) {
+  const std::string prefix = bus + "/";
+  std::erase_if(objects_, [&](const auto& entry) {
+    if (!entry.first.starts_with(prefix)) return false;
+    g_object_unref(entry.second);
+    return true;
+  });
+  auto ofBus = [&](const auto& entry) { return entry.first.starts_with(prefix); };
+  std::erase_if(settled_, ofBus);
+  std::erase_if(windowNumbers_, ofBus);
+  stalledUntil_.erase(bus);
+}
+
 AtspiAccessible* AtspiAccessibility::resolveApplication(pid_t pid) {
   if (auto known = applications_.find(pid); known != applications_.end()) {
     if (auto found = objects_.find(known->second); found != objects_.end() && kill(pid, 0) == 0) return found->second;
+    forgetBus(busOf(known->second));
     applications_.erase(known);
   }
   AtspiAccessible* desktop = atspi_get_desktop(0);

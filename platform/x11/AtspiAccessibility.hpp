@@ -53,6 +53,7 @@ class AtspiAccessibility : public Accessibility {
   // Notes an app whose call ran into the time-out, so that calls on it fail fast for a while.
   void finish(const AXElement& element, std::chrono::steady_clock::time_point started);
   AtspiAccessible* resolveApplication(pid_t pid);
+  void forgetBus(const std::string& bus);
   AXElement remember(AtspiAccessible* object, pid_t pid);  // takes over the caller's reference
   std::optional<WindowNumber> matchWindow(AtspiAccessible* object, pid_t pid);
   // Runs the body on the element's reading under the lock, or gives `failed` (or the

@@ -265,3 +265,14 @@ TEST_F(RealDesktop, ACoveredWindowIsCapturedWhole) {
   EXPECT_LT(meanDifference(*covered, *uncovered, local), 4.0) << "the covered part is the window's own picture";
   EXPECT_GT(meanDifference(*covered, *frontAlone, local), 10.0) << "and not the window in front of it";
 }
+
+// Last: the covered-window test may have quit the widget factory already.
+TEST_F(RealDesktop, AnAppThatQuitsAndStartsAgainIsReadAfresh) {
+  if (auto pid = factoryPid()) desktop_->workspace().requestQuit(*pid);
+  ASSERT_TRUE(eventually([] { return !factoryPid(); }));
+  engine_.launchApp(factory, std::nullopt);
+  ASSERT_TRUE(eventually([] { return factoryWindow().has_value(); }));
+  const std::string text = state().text;
+  EXPECT_NE(text.find("pid " + std::to_string(*factoryPid()) + ")"), std::string::npos) << text;
+  EXPECT_NE(text.find("check box \"Menu\""), std::string::npos) << text;
+}
