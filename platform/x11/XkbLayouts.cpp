@@ -46,6 +46,14 @@ XkbLayouts::~XkbLayouts() {
 }
 
 bool XkbLayouts::refresh() {
+  constexpr auto fresh = std::chrono::milliseconds(250);
+  const auto now = std::chrono::steady_clock::now();
+  if (keymap_ != nullptr && now - readAt_ < fresh) return true;
+  readAt_ = now;
+  return read();
+}
+
+bool XkbLayouts::read() {
   std::lock_guard guard(display_->lock());
   xcb_connection_t* connection = XGetXCBConnection(display_->raw());
   xkb_keymap* keymap = xkb_x11_keymap_new_from_device(context_, connection, device_, XKB_KEYMAP_COMPILE_NO_FLAGS);
@@ -107,6 +115,8 @@ std::optional<KeyStroke> XkbLayouts::keyFor(char32_t character) {
       xkb_mod_mask_t masks[8];
       const size_t found = xkb_keymap_key_get_mods_for_level(keymap_, key, layout, level, masks, 8);
       for (size_t i = 0; i < found; ++i) {
+        // Masks that need Caps Lock or Num Lock cannot be pressed as a stroke.
+        if (xkbMask(modifiersOf(masks[i])) != masks[i]) continue;
         KeyStroke stroke{key, modifiersOf(masks[i])};
         // The stroke with the fewest modifiers wins (plain "a" over a keypad variant with Shift).
         if (!best || __builtin_popcount(stroke.modifiers) < __builtin_popcount(best->modifiers)) best = stroke;

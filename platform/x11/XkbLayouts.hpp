@@ -1,14 +1,16 @@
 #pragma once
 #include <xkbcommon/xkbcommon.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
 #include "kit/platform/KeyboardLayouts.hpp"
 #include "platform/x11/X11Display.hpp"
 
-// The core keyboard's keymap, read through xkbcommon-x11 each time the layout is asked
-// for, so a layout switch is seen at once.
+// The core keyboard's keymap, read through xkbcommon-x11. Reading it costs several round
+// trips and a keymap compile, so a run of keystrokes shares one read; a layout switch
+// is seen within a quarter second.
 class XkbLayouts : public KeyboardLayouts {
  public:
   // None when the X server has no XKB.
@@ -21,8 +23,9 @@ class XkbLayouts : public KeyboardLayouts {
 
  private:
   XkbLayouts(std::shared_ptr<X11Display> display, xkb_context* context, int32_t device);
-  // Re-reads the keymap and state; false when the server does not answer.
+  // Re-reads the keymap and state unless read a moment ago; false when there is none.
   bool refresh();
+  bool read();
   xkb_mod_mask_t xkbMask(uint32_t modifiers) const;
   uint32_t modifiersOf(xkb_mod_mask_t mask) const;
 
@@ -32,4 +35,5 @@ class XkbLayouts : public KeyboardLayouts {
   int32_t device_;
   xkb_keymap* keymap_ = nullptr;
   xkb_state* state_ = nullptr;
+  std::chrono::steady_clock::time_point readAt_;
 };

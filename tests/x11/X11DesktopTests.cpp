@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <cstdlib>
 #include <future>
 #include <regex>
 #include <set>
@@ -228,7 +229,37 @@ TEST_F(RealDesktop, AnAppThatStopsAnsweringMakesTheReadFailOrDegradeInsteadOfHan
   EXPECT_FALSE(read.get().empty());
 }
 
-// Last, as it may quit the widget factory: whichever of two overlapping windows is
+TEST_F(RealDesktop, TheSessionShowsOneDisplayAndTheWindowsSpace) {
+  auto displays = desktop_->windowServer().displays();
+  ASSERT_EQ(displays.size(), 1u);
+  EXPECT_TRUE(displays[0].isMain);
+  const char* width = std::getenv("DESKTOP_SESSION_WIDTH");
+  const char* height = std::getenv("DESKTOP_SESSION_HEIGHT");
+  EXPECT_EQ(displays[0].frame, (Rect{{0, 0}, {width ? std::atof(width) : 1600, height ? std::atof(height) : 1000}}));
+
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  auto spaces = desktop_->windowServer().spaces(window->id);
+  ASSERT_EQ(spaces.size(), 1u);
+  EXPECT_TRUE(desktop_->windowServer().visibleSpaces().contains(spaces[0]));
+}
+
+TEST_F(RealDesktop, TheKeyboardLayoutsKeysTypeTheirCharacters) {
+  KeyboardLayouts* layouts = desktop_->keyboardLayouts();
+  ASSERT_NE(layouts, nullptr);
+  EXPECT_FALSE(layouts->currentLayout().empty());
+  for (char character : std::string("aZ7 ?")) {
+    auto stroke = layouts->keyFor(char32_t(character));
+    ASSERT_TRUE(stroke) << character;
+    EXPECT_EQ(layouts->characters(*stroke), std::string(1, character));
+  }
+  EXPECT_EQ(layouts->keyFor(U'a')->modifiers, 0u);
+  EXPECT_EQ(layouts->keyFor(U'Z')->modifiers, KeyModifier::shift);
+  EXPECT_EQ(layouts->keyFor(U'a')->keyCode, layouts->keyFor(U'A')->keyCode);
+  EXPECT_FALSE(layouts->keyFor(U'\U0001F600')) << "no key types an emoji";
+}
+
+// Late, as it may quit the widget factory: whichever of two overlapping windows is
 // behind is captured covered, then again once the one in front has gone.
 TEST_F(RealDesktop, ACoveredWindowIsCapturedWhole) {
   auto factory = factoryWindow();
