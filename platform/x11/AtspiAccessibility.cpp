@@ -287,12 +287,8 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
   if (reading.isApplication()) {
     if (name == "AXWindows") return reading.windows();
     if (name == "AXFocusedWindow" || name == "AXMainWindow") {
-      auto active = reading.activeWindow();
-      if (!active && name == "AXMainWindow") {
-        auto all = reading.windows();
-        if (!all.empty()) active = all.front();
-      }
-      return active ? AXValue(*active) : none(AXError::noValue);
+      auto window = name == "AXMainWindow" ? reading.mainWindow() : reading.activeWindow();
+      return window ? AXValue(*window) : none(AXError::noValue);
     }
     if (name == "AXFocusedUIElement") {
       auto active = reading.activeWindow();

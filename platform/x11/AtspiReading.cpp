@@ -286,6 +286,20 @@ std::optional<AXElement> AtspiAccessibility::Reading::activeWindow() {
   return std::nullopt;
 }
 
+// A popup (a combo box's list, a menu) takes the active state while it is open, but the
+// main window stays the one it belongs to: the first window that is no popup.
+std::optional<AXElement> AtspiAccessibility::Reading::mainWindow() {
+  auto isPopup = [&](const AXElement& window) {
+    return atspi_accessible_get_role(owner.objects_.at(window.id), nullptr) == ATSPI_ROLE_WINDOW;
+  };
+  if (auto active = activeWindow(); active && !isPopup(*active)) return active;
+  const auto all = windows();
+  auto standing = std::find_if_not(all.begin(), all.end(), isPopup);
+  if (standing != all.end()) return *standing;
+  if (!all.empty()) return all.front();
+  return std::nullopt;
+}
+
 std::optional<AXElement> AtspiAccessibility::Reading::firstMatch(AtspiAccessible* root, AtspiMatchRule* rule) {
   std::optional<AXElement> found;
   AtspiCollection* collection = atspi_accessible_get_collection_iface(root);

@@ -43,6 +43,7 @@ class AtspiAccessibility::Reading {
   std::optional<AXElement> parent();
   std::vector<AXElement> windows();  // of an application
   std::optional<AXElement> activeWindow();
+  std::optional<AXElement> mainWindow();
   // The first descendant that has the state, or the role, by one Collection query.
   std::optional<AXElement> firstWithState(AtspiAccessible* root, AtspiStateType state);
   std::optional<AXElement> firstWithRole(AtspiAccessible* root, AtspiRole role);

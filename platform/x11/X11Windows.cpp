@@ -71,7 +71,8 @@ std::vector<X11Window> overrideRedirectWindows(X11Display& display, long current
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display.raw(), children[i], &attributes)) continue;
     if (!attributes.override_redirect || attributes.map_state != IsViewable) continue;
-    if (attributes.width <= 1 && attributes.height <= 1) continue;
+    // Input-only windows (a toolkit's grab window) draw nothing; specks are toolkit helpers too.
+    if (attributes.c_class == InputOnly || (attributes.width <= 1 && attributes.height <= 1)) continue;
     if (auto info = describe(display, children[i], current); info && info->pid != 0) found.push_back(*info);
   }
   if (children != nullptr) XFree(children);

@@ -87,16 +87,23 @@ std::optional<AXElement> findTitled(const AXElement& root, const std::string& ro
   return std::nullopt;
 }
 
-double meanDifference(const Image& a, const Image& b, Rect area) {
+// Mean difference per channel of two equally large areas, one in each image.
+double meanDifference(const Image& a, Point inA, const Image& b, Point inB, Size size) {
   double sum = 0;
   size_t count = 0;
-  for (int y = int(area.origin.y); y < int(area.origin.y + area.size.height); ++y) {
-    for (int x = int(area.origin.x); x < int(area.origin.x + area.size.width); ++x) {
-      for (int c = 0; c < 3; ++c) sum += std::abs(int(a.pixel(x, y)[c]) - int(b.pixel(x, y)[c]));
+  for (int y = 0; y < int(size.height); ++y) {
+    for (int x = 0; x < int(size.width); ++x) {
+      const uint8_t* p = a.pixel(int(inA.x) + x, int(inA.y) + y);
+      const uint8_t* q = b.pixel(int(inB.x) + x, int(inB.y) + y);
+      for (int c = 0; c < 3; ++c) sum += std::abs(int(p[c]) - int(q[c]));
       count += 3;
     }
   }
   return count ? sum / count : 0;
+}
+
+double meanDifference(const Image& a, const Image& b, Rect area) {
+  return meanDifference(a, area.origin, b, area.origin, area.size);
 }
 
 // A blank or single-colour capture has a handful; a window of controls and text has many.
@@ -208,6 +215,42 @@ TEST_F(RealDesktop, AChangedCheckBoxIsTheOnlyChangeListed) {
   auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
   EXPECT_LT(lines(changes) * 4, lines(full)) << changes;
   AX::perform(*box, "AXPress");  // as it was, for the other tests
+}
+
+// A combo box's list is an override-redirect popup of its own, above the window.
+std::optional<WindowInfo> popupOf(pid_t pid) {
+  for (const auto& entry : WindowList::copy(WindowListOption::onScreenOnly)) {
+    auto window = Apps::windowInfo(entry);
+    if (window && window->pid == pid && window->layer > 0) return window;
+  }
+  return std::nullopt;
+}
+
+TEST_F(RealDesktop, AnOpenPopupIsListedAboveTheWindowAndInItsPicture) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  auto combo = firstTitled(AX::application(window->pid), "AXPopUpButton");
+  ASSERT_TRUE(combo);
+  auto closed = decodeJPEG(*state().jpeg);
+  ASSERT_EQ(desktop_->accessibility().perform(*combo, "AXPress"), AXError::success);
+  std::optional<WindowInfo> popup;
+  ASSERT_TRUE(eventually([&] { return (popup = popupOf(window->pid)).has_value(); })) << "no popup window listed";
+  auto open = decodeJPEG(*state().jpeg);
+  popup = popupOf(window->pid);  // the toolkit may move it into place after showing it
+  ASSERT_TRUE(popup);
+  auto alone = desktop_->capture().windowImage(popup->id, int(popup->frame.size.width), int(popup->frame.size.height));
+  desktop_->accessibility().perform(*combo, "AXPress");
+  EXPECT_TRUE(eventually([&] { return !popupOf(window->pid); })) << "the popup stayed open";
+  ASSERT_TRUE(closed && open && alone);
+  EXPECT_EQ(open->width, int(window->frame.size.width)) << "the picture is the window's, popup and all";
+  EXPECT_EQ(open->height, int(window->frame.size.height));
+
+  auto inside = intersect(popup->frame, window->frame);
+  ASSERT_TRUE(inside) << "the popup lies outside the window";
+  const Point local{inside->origin.x - window->frame.origin.x, inside->origin.y - window->frame.origin.y};
+  const Point ofPopup{inside->origin.x - popup->frame.origin.x, inside->origin.y - popup->frame.origin.y};
+  EXPECT_GT(meanDifference(*open, *closed, Rect{local, inside->size}), 10.0) << "the picture does not show the popup";
+  EXPECT_LT(meanDifference(*open, local, *alone, ofPopup, inside->size), 6.0) << "the popup is drawn where it is";
 }
 
 TEST_F(RealDesktop, AnAppThatStopsAnsweringMakesTheReadFailOrDegradeInsteadOfHanging) {
