@@ -340,7 +340,7 @@ TEST_F(RealDesktop, ACoveredWindowIsCapturedWhole) {
   EXPECT_GT(meanDifference(*covered, *frontAlone, local), 10.0) << "and not the window in front of it";
 }
 
-// Last: the covered-window test may have quit the widget factory already.
+// The covered-window test may have quit the widget factory already.
 TEST_F(RealDesktop, AnAppThatQuitsAndStartsAgainIsReadAfresh) {
   if (auto pid = factoryPid()) desktop_->workspace().requestQuit(*pid);
   ASSERT_TRUE(eventually([] { return !factoryPid(); }));
@@ -349,4 +349,59 @@ TEST_F(RealDesktop, AnAppThatQuitsAndStartsAgainIsReadAfresh) {
   const std::string text = state().text;
   EXPECT_NE(text.find("pid " + std::to_string(*factoryPid()) + ")"), std::string::npos) << text;
   EXPECT_NE(text.find("check box \"Menu\""), std::string::npos) << text;
+}
+
+// The user's window manager, played by xdotool.
+void windowManager(const std::string& command, WindowNumber window, const std::string& arguments = "") {
+  const std::string line = "xdotool " + command + " " + std::to_string(window) + " " + arguments + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(line.c_str()), 0) << line;
+}
+
+bool listedAs(Engine& engine, const std::string& pattern) {
+  return std::regex_search(engine.listApps().text, std::regex(pattern));
+}
+
+TEST_F(RealDesktop, AWindowOnAnotherDesktopIsOnAnotherSpaceAndAMinimisedAppIsHidden) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  const std::string line = "    window " + std::to_string(window->id) + ": \"[^\"]*\" \\d+x\\d+";
+
+  windowManager("set_desktop_for_window", window->id, "1");
+  EXPECT_TRUE(eventually([&] { return listedAs(engine_, line + " \\(on another Space, operable\\)"); }))
+      << engine_.listApps().text;
+  windowManager("set_desktop_for_window", window->id, "0");
+  ASSERT_TRUE(eventually([] { return factoryWindow().has_value(); }));
+
+  windowManager("windowminimize", window->id);
+  EXPECT_TRUE(eventually([&] {
+    return listedAs(engine_, "pid " + std::to_string(window->pid) + "\\) \\[hidden\\]\n" + line + " \\(minimized or hidden\\)");
+  })) << engine_.listApps().text;
+  windowManager("windowactivate", window->id);
+  ASSERT_TRUE(eventually([] { return factoryWindow().has_value(); }));
+}
+
+// Window managers keep some of a window on a display; most of it is enough. The state
+// shows the part on the display, but the capture has the whole window.
+TEST_F(RealDesktop, AWindowMostlyOutsideEveryDisplayIsCapturedWhole) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let it finish drawing
+  ScreenCapture& capture = desktop_->capture();
+  auto inside = capture.displayImage({window->id}, window->frame, 1.0);
+  const Rect display = desktop_->windowServer().displays().at(0).frame;
+  windowManager("windowmove", window->id, std::to_string(int(display.size.width) - 200) + " 100");
+  std::optional<WindowInfo> moved;
+  ASSERT_TRUE(eventually([&] {
+    moved = factoryWindow();
+    auto shown = moved ? intersect(moved->frame, display) : std::nullopt;
+    return shown && shown->size.width < window->frame.size.width / 2;
+  })) << "the window manager kept the window on the display";
+  auto outside = capture.displayImage({window->id}, moved->frame, 1.0);
+  auto shown = decodeJPEG(*state().jpeg);
+  ASSERT_TRUE(inside && outside && shown);
+  ASSERT_EQ(outside->width, inside->width);
+  ASSERT_EQ(outside->height, inside->height);
+  EXPECT_LT(meanDifference(*outside, *inside, {{0, 0}, {double(inside->width), double(inside->height)}}), 2.0);
+  EXPECT_GT(distinctGreys(*outside), 50u) << "the picture is blank";
+  EXPECT_EQ(shown->width, int(intersect(moved->frame, display)->size.width));
 }
