@@ -173,12 +173,12 @@ AXElement AtspiAccessibility::remember(AtspiAccessible* object, pid_t pid) {
 // An app that has gone takes everything known about its elements with it.
 void AtspiAccessibility::forgetBus(const std::string& bus) {
   const std::string prefix = bus + "/";
+  auto ofBus = [&](const auto& entry) { return entry.first.starts_with(prefix); };
   std::erase_if(objects_, [&](const auto& entry) {
-    if (!entry.first.starts_with(prefix)) return false;
+    if (!ofBus(entry)) return false;
     g_object_unref(entry.second);
     return true;
   });
-  auto ofBus = [&](const auto& entry) { return entry.first.starts_with(prefix); };
   std::erase_if(settled_, ofBus);
   std::erase_if(windowNumbers_, ofBus);
   stalledUntil_.erase(bus);

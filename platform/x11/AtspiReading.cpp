@@ -275,8 +275,10 @@ std::vector<AXElement> AtspiAccessibility::Reading::windows() {
   return result;
 }
 
-std::optional<AXElement> AtspiAccessibility::Reading::activeWindow() {
-  for (const auto& window : windows()) {
+std::optional<AXElement> AtspiAccessibility::Reading::activeWindow() { return activeAmong(windows()); }
+
+std::optional<AXElement> AtspiAccessibility::Reading::activeAmong(const std::vector<AXElement>& windows) {
+  for (const auto& window : windows) {
     AtspiAccessible* found = owner.objects_.at(window.id);
     AtspiStateSet* set = atspi_accessible_get_state_set(found);
     const bool active = set != nullptr && atspi_state_set_contains(set, ATSPI_STATE_ACTIVE);
@@ -292,8 +294,8 @@ std::optional<AXElement> AtspiAccessibility::Reading::mainWindow() {
   auto isPopup = [&](const AXElement& window) {
     return atspi_accessible_get_role(owner.objects_.at(window.id), nullptr) == ATSPI_ROLE_WINDOW;
   };
-  if (auto active = activeWindow(); active && !isPopup(*active)) return active;
   const auto all = windows();
+  if (auto active = activeAmong(all); active && !isPopup(*active)) return active;
   auto standing = std::find_if_not(all.begin(), all.end(), isPopup);
   if (standing != all.end()) return *standing;
   if (!all.empty()) return all.front();

@@ -56,6 +56,7 @@ class AtspiAccessibility::Reading {
   AXElement element;
 
  private:
+  std::optional<AXElement> activeAmong(const std::vector<AXElement>& windows);
   // Frees the error and notes what kind of failure it was; true when there was one.
   bool failed(GError*& error);
   std::optional<AXElement> firstMatch(AtspiAccessible* root, AtspiMatchRule* rule);

@@ -116,8 +116,9 @@ std::optional<KeyStroke> XkbLayouts::keyFor(char32_t character) {
       const size_t found = xkb_keymap_key_get_mods_for_level(keymap_, key, layout, level, masks, 8);
       for (size_t i = 0; i < found; ++i) {
         // Masks that need Caps Lock or Num Lock cannot be pressed as a stroke.
-        if (xkbMask(modifiersOf(masks[i])) != masks[i]) continue;
-        KeyStroke stroke{key, modifiersOf(masks[i])};
+        const uint32_t modifiers = modifiersOf(masks[i]);
+        if (xkbMask(modifiers) != masks[i]) continue;
+        KeyStroke stroke{key, modifiers};
         // The stroke with the fewest modifiers wins (plain "a" over a keypad variant with Shift).
         if (!best || __builtin_popcount(stroke.modifiers) < __builtin_popcount(best->modifiers)) best = stroke;
       }

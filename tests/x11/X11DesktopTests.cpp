@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <regex>
 #include <set>
@@ -45,14 +46,22 @@ class RealDesktop : public ::testing::Test {
     }
     return std::nullopt;
   }
+  // The frontmost window on screen that passes the test.
+  static std::optional<WindowInfo> firstWindow(const std::function<bool(const WindowInfo&)>& wanted) {
+    for (const auto& entry : WindowList::copy(WindowListOption::onScreenOnly)) {
+      auto window = Apps::windowInfo(entry);
+      if (window && wanted(*window)) return window;
+    }
+    return std::nullopt;
+  }
   static std::optional<WindowInfo> factoryWindow() {
     auto pid = factoryPid();
     if (!pid) return std::nullopt;
-    for (const auto& entry : WindowList::copy(WindowListOption::onScreenOnly)) {
-      auto window = Apps::windowInfo(entry);
-      if (window && window->pid == *pid && window->layer == 0 && window->frame.size.width > 400) return window;
-    }
-    return std::nullopt;
+    return firstWindow([&](const WindowInfo& w) { return w.pid == *pid && w.layer == 0 && w.frame.size.width > 400; });
+  }
+  // A combo box's list is an override-redirect popup of its own, above the window.
+  static std::optional<WindowInfo> popupOf(pid_t pid) {
+    return firstWindow([&](const WindowInfo& w) { return w.pid == pid && w.layer > 0; });
   }
 
   ToolResult state(bool changesOnly = false) { return engine_.getAppState(factory, std::nullopt, changesOnly); }
@@ -215,15 +224,6 @@ TEST_F(RealDesktop, AChangedCheckBoxIsTheOnlyChangeListed) {
   auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
   EXPECT_LT(lines(changes) * 4, lines(full)) << changes;
   AX::perform(*box, "AXPress");  // as it was, for the other tests
-}
-
-// A combo box's list is an override-redirect popup of its own, above the window.
-std::optional<WindowInfo> popupOf(pid_t pid) {
-  for (const auto& entry : WindowList::copy(WindowListOption::onScreenOnly)) {
-    auto window = Apps::windowInfo(entry);
-    if (window && window->pid == pid && window->layer > 0) return window;
-  }
-  return std::nullopt;
 }
 
 TEST_F(RealDesktop, AnOpenPopupIsListedAboveTheWindowAndInItsPicture) {
