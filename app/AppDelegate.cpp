@@ -8,6 +8,7 @@
 
 #include "app/StartupAlert.hpp"
 #include "kit/bridge/WebBridge.hpp"
+#include "kit/bridge/WebControl.hpp"
 #include "kit/common/Language.hpp"
 #include "kit/common/MainQueue.hpp"
 #include "kit/common/Log.hpp"
@@ -15,7 +16,7 @@
 #include "kit/setup/AgentConnection.hpp"
 #include "kit/setup/ClientSetup.hpp"
 #include "kit/setup/ConnectionReports.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace {
 
@@ -39,14 +40,15 @@ void AppDelegate::run() {
 }
 
 void AppDelegate::start() {
-  auto server = std::make_unique<SocketServer>(AgentSocket::path(), overlay_);
+  auto server = std::make_unique<SocketServer>(AgentSocket::path(), overlay_, [](const Json& params) {
+    return WebControl::perform(*WebBridge::shared(), params);
+  });
   try {
     server->start();
+  } catch (const AlreadyRunning& error) {
+    failToStart(error.description, StartupAlert::alreadyRunning(Language::prefersGerman()));
   } catch (const ToolError& error) {
-    Log::error(Log::app, "Tarnwick: " + error.description);
-    std::fprintf(stderr, "Tarnwick: %s\n", error.description.c_str());
-    if (interactive_) showStartupError(error.description);
-    std::exit(1);
+    failToStart(error.description, StartupAlert::forError(error.description, Language::prefersGerman()));
   }
   server_ = std::move(server);
   Log::info(Log::app, "Listening on " + server_->path());
@@ -74,9 +76,11 @@ void AppDelegate::connectAgents() {
   std::fflush(stdout);
 }
 
-void AppDelegate::showStartupError(const std::string& error) {
-  auto alert = StartupAlert::forError(error, Language::prefersGerman());
-  std::fprintf(stderr, "\n%s\n\n%s\n", alert.title.c_str(), alert.text.c_str());
+void AppDelegate::failToStart(const std::string& error, const StartupAlert& alert) {
+  Log::error(Log::app, "Tarnwick: " + error);
+  std::fprintf(stderr, "Tarnwick: %s\n", error.c_str());
+  if (interactive_) std::fprintf(stderr, "\n%s\n\n%s\n", alert.title.c_str(), alert.text.c_str());
+  std::exit(1);
 }
 
 void AppDelegate::showConnectionHelp() {

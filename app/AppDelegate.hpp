@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "app/CursorOverlay.hpp"
+#include "app/StartupAlert.hpp"
 #include "kit/protocol/SocketServer.hpp"
 
 // The resident app: the agent socket, the engine behind it and the shared services.
@@ -15,7 +16,7 @@ class AppDelegate {
 
  private:
   void start();
-  void showStartupError(const std::string& error);
+  [[noreturn]] void failToStart(const std::string& error, const StartupAlert& alert);
   void showConnectionHelp();
   [[noreturn]] void waitForQuit();
 

@@ -1,6 +1,6 @@
 #include "app/StartupAlert.hpp"
 
-#include "kit/tools/PlatformTexts.hpp"
+#include "kit/common/PlatformTexts.hpp"
 
 namespace {
 
@@ -17,11 +17,12 @@ constexpr PlatformTexts::Text alreadyRunningGerman{
 
 }  // namespace
 
+StartupAlert StartupAlert::alreadyRunning(bool german) {
+  return {german ? "Tarnwick läuft bereits" : "Tarnwick is already running",
+          std::string(german ? alreadyRunningGerman() : alreadyRunningEnglish())};
+}
+
 StartupAlert StartupAlert::forError(const std::string& error, bool german) {
-  if (error == "Tarnwick is already running.") {
-    return {german ? "Tarnwick läuft bereits" : "Tarnwick is already running",
-            std::string(german ? alreadyRunningGerman() : alreadyRunningEnglish())};
-  }
   return {german ? "Tarnwick konnte nicht starten" : "Tarnwick could not start",
           (german ? "Der Hintergrunddienst konnte nicht gestartet werden." : "The background service could not be started.") +
               std::string("\n\n") + error};

@@ -5,5 +5,7 @@
 struct StartupAlert {
   std::string title;
   std::string text;
+  // Another copy serves the agents already.
+  static StartupAlert alreadyRunning(bool german);
   static StartupAlert forError(const std::string& error, bool german);
 };

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <string>
 
-#include "kit/bridge/WebControl.hpp"
+#include "kit/protocol/MCPConnection.hpp"
 #include "kit/common/Json.hpp"
 #include "kit/common/Paths.hpp"
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 #include "kit/protocol/ResidentApp.hpp"
 #include "kit/protocol/Relay.hpp"
 
@@ -24,7 +24,7 @@ constexpr const char* usage =
 std::optional<Json> ask(int socket, const Json& params) {
   timeval limit{answerSeconds, 0};
   setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  Json request{{"jsonrpc", "2.0"}, {"id", 1}, {"method", WebControl::method}, {"params", params}};
+  Json request{{"jsonrpc", "2.0"}, {"id", 1}, {"method", MCPConnection::controlMethod}, {"params", params}};
   if (!Lines::write(socket, JsonText::compact(request))) return std::nullopt;
   LineReader reader(socket);
   auto line = reader.next();

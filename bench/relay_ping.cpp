@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "kit/protocol/AgentSocket.hpp"
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/TempDirectory.hpp"
 

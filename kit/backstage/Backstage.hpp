@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 
 // The invisible display on which covered windows are operated. Until it exists, every
 // window is operated where it is.

@@ -15,8 +15,8 @@
 #include "kit/common/MainQueue.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/protocol/AgentSocket.hpp"
-#include "kit/protocol/Lines.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/Lines.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace {
 

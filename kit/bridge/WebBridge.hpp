@@ -23,7 +23,6 @@ class WebBridge : public std::enable_shared_from_this<WebBridge> {
 
   static constexpr const char* enabledKey = "WebBridgeEnabled";
   static constexpr const char* relayURLKey = "RelayServiceURL";
-  static constexpr const char* changedNotification = "TarnwickWebBridgeChanged";
   static constexpr double idleSeconds = 1800;
   static constexpr const char* refusedRequest = "Tarnwick could not take this request on the computer. Try again.";
 

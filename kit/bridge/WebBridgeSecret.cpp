@@ -2,13 +2,15 @@
 
 #include <sys/random.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "kit/common/Files.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/common/Text.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace WebBridgeSecret {
 namespace {
@@ -39,9 +41,14 @@ std::string kept(const std::string& directory, const char* name, size_t length, 
 std::string randomHex(size_t count) {
   std::vector<unsigned char> bytes(count);
   size_t filled = 0;
-  while (filled < count) {
+  // EINTR is retried; a random source that keeps failing is an error, never a loop.
+  for (int failures = 0; filled < count;) {
     ssize_t got = getrandom(bytes.data() + filled, count - filled, 0);
-    if (got > 0) filled += static_cast<size_t>(got);
+    if (got > 0) {
+      filled += static_cast<size_t>(got);
+    } else if (errno != EINTR && ++failures >= 8) {
+      throw ToolError(std::string("The system's random source failed: ") + std::strerror(errno) + ".");
+    }
   }
   std::string text;
   for (unsigned char byte : bytes) {

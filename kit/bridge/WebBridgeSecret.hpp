@@ -14,7 +14,8 @@ std::string secret(const std::string& directory);
 // This computer's device identifier, created once and then kept.
 std::string deviceID(const std::string& directory);
 
-// count random bytes from the system's secure source, as lower-case hex digits.
+// count random bytes from the system's secure source, as lower-case hex digits; fails
+// with a ToolError when that source keeps failing.
 std::string randomHex(size_t count);
 
 }  // namespace WebBridgeSecret

@@ -1,7 +1,7 @@
 #include "kit/bridge/WebBridgeServer.hpp"
 
 #include "kit/bridge/HTTPPost.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace WebControl {
 namespace {

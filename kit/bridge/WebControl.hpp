@@ -8,10 +8,6 @@
 // with the text to show. Until a setup window exists this is how the user drives it.
 namespace WebControl {
 
-// The control request's method on the agent socket. Only local processes other than
-// the app itself may use it, so a browser session cannot drive its own bridge.
-inline constexpr const char* method = "tarnwick/web";
-
 // params: {"command": "on" | "off" | "code" | "connections" | "revoke", "id": ...}.
 // Fails with a ToolError whose text is shown as it stands.
 std::string perform(WebBridge& bridge, const Json& params);

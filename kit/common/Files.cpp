@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -19,8 +21,13 @@ std::optional<std::string> read(const std::string& path) {
 }
 
 bool writeAtomically(const std::string& path, const std::string& data, mode_t permissions) {
-  const std::string temporary = path + ".tmp." + std::to_string(getpid());
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, permissions);
+  static std::atomic<uint64_t> temporaries{0};
+  const std::filesystem::path target(path);
+  const std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".tmp." +
+                                                         std::to_string(getpid()) + "." + std::to_string(++temporaries)))
+                                    .string();
+  // Created with its final permissions, so no one else can ever read it.
+  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions & 0777);
   if (fd < 0) return false;
   size_t written = 0;
   while (written < data.size()) {
@@ -32,7 +39,9 @@ bool writeAtomically(const std::string& path, const std::string& data, mode_t pe
   bool ok = written == data.size() && fchmod(fd, permissions) == 0 && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+  const int error = errno;
   unlink(temporary.c_str());
+  errno = error;
   return false;
 }
 

@@ -20,6 +20,10 @@ struct Rect {
   Size size;
   bool operator==(const Rect&) const = default;
   Point center() const { return {origin.x + size.width / 2, origin.y + size.height / 2}; }
+  bool contains(Point point) const {
+    return point.x >= origin.x && point.x < origin.x + size.width && point.y >= origin.y &&
+           point.y < origin.y + size.height;
+  }
 };
 
 // The smallest rectangle around both.
@@ -38,3 +42,5 @@ inline std::optional<Rect> intersect(const Rect& a, const Rect& b) {
   if (right <= left || bottom <= top) return std::nullopt;
   return Rect{{left, top}, {right - left, bottom - top}};
 }
+
+inline bool intersects(const Rect& a, const Rect& b) { return intersect(a, b).has_value(); }

@@ -1,6 +1,7 @@
 #include "kit/common/Process.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,69 +34,120 @@ void writeAll(int fd, const void* buffer, size_t size) {
   }
 }
 
-}  // namespace
-
-Spawned spawnDetached(const std::string& executable, const std::vector<std::string>& arguments,
-                      const std::vector<std::string>& environment) {
-  // Everything the children need is prepared before fork: after it only
-  // async-signal-safe calls are allowed in a threaded process.
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(executable.c_str()));
-  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const auto& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+std::vector<std::string> environmentOf(const Command& command) {
+  if (command.ownEnvironment) return command.environment;
+  std::vector<std::string> entries = command.environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view existing(*entry);
     const auto name = existing.substr(0, existing.find('=') + 1);
     bool replaced = false;
-    for (const auto& added : environment) replaced = replaced || added.starts_with(name);
-    if (!replaced) envp.push_back(*entry);
+    for (const auto& added : command.environment) replaced = replaced || added.starts_with(name);
+    if (!replaced) entries.emplace_back(existing);
   }
-  envp.push_back(nullptr);
+  return entries;
+}
 
-  // The grandchild's pid, then its exec errno, come back through a pipe that exec closes.
+std::vector<char*> pointers(std::vector<std::string>& words) {
+  std::vector<char*> result;
+  for (auto& word : words) result.push_back(word.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+// Signals blocked or ignored here (the resident app blocks its quit signals and
+// ignores SIGPIPE) must not reach the program: both survive exec.
+void resetSignals() {
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  struct sigaction standard {};
+  standard.sa_handler = SIG_DFL;
+  for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &standard, nullptr);
+}
+
+void placeStream(int source, int target, int null) {
+  if (source == inherit) return;
+  dup2(source == devNull ? null : source, target);
+}
+
+// Runs in the child: only async-signal-safe calls from here on.
+[[noreturn]] void become(const Command& command, char** argv, char** envp, int report) {
+  resetSignals();
+  if (command.ownProcessGroup) setpgid(0, 0);
+  const int null = open("/dev/null", O_RDWR);
+  placeStream(command.input, STDIN_FILENO, null);
+  placeStream(command.output, STDOUT_FILENO, null);
+  placeStream(command.errors, STDERR_FILENO, null);
+  if (null > STDERR_FILENO) close(null);
+  execvpe(command.executable.c_str(), argv, envp);
+  const int error = errno;
+  writeAll(report, &error, sizeof error);
+  _exit(127);
+}
+
+}  // namespace
+
+Spawned start(const Command& command) {
+  // Everything the child needs is prepared before fork: after it only async-signal-safe
+  // calls are allowed in a threaded process.
+  std::vector<std::string> argvText{command.executable};
+  argvText.insert(argvText.end(), command.arguments.begin(), command.arguments.end());
+  std::vector<std::string> envText = environmentOf(command);
+  auto argv = pointers(argvText);
+  auto envp = pointers(envText);
+
+  // A detached start reports the grandchild's pid first; then comes the exec errno, if
+  // any, through a pipe that exec closes.
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return {std::nullopt, errno};
   pid_t child = fork();
   if (child < 0) {
-    int error = errno;
+    const int error = errno;
     close(report[0]);
     close(report[1]);
     return {std::nullopt, error};
   }
   if (child == 0) {
     close(report[0]);
-    setsid();
-    pid_t grandchild = fork();
-    if (grandchild != 0) {
-      writeAll(report[1], &grandchild, sizeof grandchild);
-      _exit(0);  // the grandchild is adopted by init
+    if (command.detached) {
+      setsid();
+      pid_t grandchild = fork();
+      if (grandchild != 0) {
+        writeAll(report[1], &grandchild, sizeof grandchild);
+        _exit(0);
+      }
     }
-    int null = open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      dup2(null, STDIN_FILENO);
-      dup2(null, STDOUT_FILENO);
-      dup2(null, STDERR_FILENO);
-      if (null > STDERR_FILENO) close(null);
-    }
-    execvpe(executable.c_str(), argv.data(), envp.data());
-    int error = errno;
-    writeAll(report[1], &error, sizeof error);
-    _exit(127);
+    become(command, argv.data(), envp.data(), report[1]);
   }
   close(report[1]);
-  pid_t grandchild = -1;
-  int error = 0;
-  const bool forked = readAll(report[0], &grandchild, sizeof grandchild) && grandchild > 0;
-  const bool execFailed = forked && readAll(report[0], &error, sizeof error);
-  close(report[0]);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  pid_t started = child;
+  bool reported = true;
+  if (command.detached) {
+    reported = readAll(report[0], &started, sizeof started) && started > 0;
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
   }
-  if (!forked) return {std::nullopt, EAGAIN};
-  if (execFailed) return {std::nullopt, error};
-  return {grandchild, 0};
+  int error = 0;
+  const bool execFailed = reported && readAll(report[0], &error, sizeof error);
+  close(report[0]);
+  if (!reported) return {std::nullopt, EAGAIN};
+  if (execFailed) {
+    if (!command.detached) {
+      while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
+    return {std::nullopt, error};
+  }
+  return {started, 0};
+}
+
+Spawned spawnDetached(const std::string& executable, const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& environment) {
+  return start({.executable = executable, .arguments = arguments, .environment = environment, .detached = true});
+}
+
+int exitCode(int waitStatus) {
+  return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
 }
 
 }  // namespace Process

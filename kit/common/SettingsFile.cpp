@@ -5,7 +5,7 @@
 
 #include "kit/common/Files.hpp"
 #include "kit/common/Paths.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace {
 

@@ -3,12 +3,12 @@
 
 #include <utility>
 
-// Per-app input locks: one agent's input to an app never interleaves with another's.
+// Per-app input locks. Today no input reaches apps, so withLock runs the work at once
+// without taking any lock.
 namespace InputLocks {
 
 template <typename Work>
 auto withLock(pid_t, Work&& work) {
-  // No input reaches apps yet, so there is nothing to serialise.
   return std::forward<Work>(work)();
 }
 

@@ -5,5 +5,4 @@ SharedKeyWindow& SharedKeyWindow::shared() {
   return instance;
 }
 
-// No key window is ever taken yet, so there is nothing to give back.
 void SharedKeyWindow::release(pid_t) {}

@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "kit/perception/RunningApp.hpp"
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 
-// Watches, during one tool call, that the target app does not take the user's
-// front app or push itself above the user's windows.
+// The guard of the user's front app and window order around one tool call. Today it
+// only records what it was given and when the call finished; nothing is watched or
+// restored yet, and normalWindows() is empty.
 class StackGuard {
  public:
   using Clock = std::chrono::steady_clock;
@@ -22,7 +23,6 @@ class StackGuard {
   void finish(Clock::time_point at);
 
  private:
-  // Read by the restoring half of the guard.
   [[maybe_unused]] RunningApp app_;
   [[maybe_unused]] std::optional<RunningApp> front_;
   [[maybe_unused]] std::vector<WindowInfo> windowsBefore_;

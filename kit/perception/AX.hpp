@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "kit/perception/RunningApp.hpp"
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 #include "kit/platform/AXTypes.hpp"
 
 // A thin, uniform layer over accessibility: typed reads that give nothing on failure,
@@ -39,8 +39,6 @@ AXStatus perform(const AXElement& element, const std::string& action);
 AXStatus roleStatus(const AXElement& element);
 std::optional<Rect> frame(const AXElement& element);
 std::optional<WindowNumber> windowID(const AXElement& element);
-inline pid_t pid(const AXElement& element) { return element.pid; }
-inline TextRange range(int64_t location, int64_t length) { return {location, length}; }
 
 // A window's element found without AXWindows (a window on another Space), bounded by
 // 3 seconds or the deadline (Clock seconds), whichever comes first.

@@ -108,11 +108,6 @@ std::vector<std::string> listedActions(const std::vector<std::string>& actions, 
   return listed;
 }
 
-bool intersects(const Rect& a, const Rect& b) {
-  return a.origin.x < b.origin.x + b.size.width && b.origin.x < a.origin.x + a.size.width &&
-         a.origin.y < b.origin.y + b.size.height && b.origin.y < a.origin.y + a.size.height;
-}
-
 std::string runs(const std::vector<int64_t>& sorted) {
   std::string text;
   for (size_t i = 0; i < sorted.size();) {

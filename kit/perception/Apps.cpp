@@ -10,7 +10,7 @@
 #include "kit/perception/Spaces.hpp"
 #include "kit/perception/WindowList.hpp"
 #include "kit/platform/Desktop.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace Apps {
 namespace {
@@ -42,11 +42,6 @@ std::string nameOr(const RunningApp& app, const char* fallback) { return app.nam
 
 bool hasEntry(const std::vector<WindowInfo>& windows, WindowNumber id) {
   return std::any_of(windows.begin(), windows.end(), [id](const WindowInfo& w) { return w.id == id; });
-}
-
-bool intersects(const Rect& a, const Rect& b) {
-  return a.origin.x < b.origin.x + b.size.width && b.origin.x < a.origin.x + a.size.width &&
-         a.origin.y < b.origin.y + b.size.height && b.origin.y < a.origin.y + a.size.height;
 }
 
 // Minimized, or its app hidden, for a window whose element is at hand.
@@ -198,11 +193,7 @@ WindowInfo mainWindow(const RunningApp& app) {
 }
 
 bool isOnAnotherSpace(const WindowInfo& window) {
-  if (window.isOnScreen) return false;
-  auto spaces = Spaces::of(window.id);
-  if (spaces.empty()) return false;
-  auto visible = Spaces::visible();
-  return std::none_of(spaces.begin(), spaces.end(), [&](SpaceID space) { return visible.contains(space); });
+  return !window.isOnScreen && Spaces::isOnHiddenSpace(window.id, Spaces::visible());
 }
 
 bool isDormant(const WindowInfo& window, const RunningApp& app) {
@@ -272,6 +263,46 @@ std::optional<AXElement> axWindow(const WindowInfo& window, std::optional<double
   }
   if (deadline && clock.now() >= *deadline) return std::nullopt;
   return AX::remoteWindow(window.id, window.pid, deadline, timeout);
+}
+
+std::optional<AXElement> windowOrSheetElement(const WindowInfo& window) {
+  auto listed = AX::attribute<std::vector<AXElement>>(AX::application(window.pid), "AXWindows")
+                    .value_or(std::vector<AXElement>{});
+  for (const auto& element : listed) {
+    if (AX::windowID(element) == window.id) return element;
+  }
+  std::vector<AXElement> sheets;
+  for (const auto& element : listed) {
+    for (const auto& child : AX::children(element)) {
+      if (AX::attribute<std::string>(child, "AXRole") == "AXSheet") sheets.push_back(child);
+    }
+  }
+  for (const auto& sheet : sheets) {
+    if (AX::windowID(sheet) == window.id) return sheet;
+  }
+  for (const auto& sheet : sheets) {
+    if (AX::frame(sheet) == window.frame) return sheet;
+  }
+  return AX::remoteWindow(window.id, window.pid, std::nullopt, AX::standardTimeout);
+}
+
+std::optional<std::vector<std::string>> menuBarTitles(pid_t pid) {
+  auto bar = AX::attribute<AXElement>(AX::application(pid), "AXMenuBar");
+  if (!bar) return std::nullopt;
+  std::vector<std::string> titles;
+  for (const auto& item : AX::children(*bar)) {
+    auto title = AX::attribute<std::string>(item, "AXTitle").value_or("");
+    if (!title.empty() && title != "Apple") titles.push_back(title);
+  }
+  return titles;
+}
+
+std::vector<WindowInfo> frontToBack() {
+  std::vector<WindowInfo> windows;
+  for (const auto& entry : WindowList::copy(WindowListOption::all)) {
+    if (auto info = windowInfo(entry)) windows.push_back(*info);
+  }
+  return windows;
 }
 
 }  // namespace Apps

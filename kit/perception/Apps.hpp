@@ -6,7 +6,7 @@
 
 #include "kit/common/Json.hpp"
 #include "kit/perception/RunningApp.hpp"
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 #include "kit/platform/AXTypes.hpp"
 
 // Running apps and their windows: finding them from an agent's words, and the window
@@ -36,6 +36,12 @@ bool isRemotePanel(const WindowInfo& window);
 std::set<WindowNumber> standardWindowIDs(const RunningApp& app);
 std::vector<WindowInfo> transientWindows(const std::vector<WindowInfo>& frontToBack, const WindowInfo& target,
                                          const std::set<WindowNumber>& standardWindowIDs);
+// Every window on the desktop, front to back.
+std::vector<WindowInfo> frontToBack();
+// The window's accessibility element, or the sheet inside another window that it is.
+std::optional<AXElement> windowOrSheetElement(const WindowInfo& window);
+// The titles of the app's menu bar, or none when it has no menu bar.
+std::optional<std::vector<std::string>> menuBarTitles(pid_t pid);
 // The window's accessibility element; with a deadline (Clock seconds) every call is short.
 std::optional<AXElement> axWindow(const WindowInfo& window, std::optional<double> deadline = std::nullopt);
 

@@ -7,8 +7,8 @@
 
 #include "kit/perception/JPEG.hpp"
 #include "kit/platform/Desktop.hpp"
-#include "kit/tools/PlatformTexts.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/PlatformTexts.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace Capture {
 namespace {

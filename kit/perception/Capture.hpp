@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "kit/common/Geometry.hpp"
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 
 // One screenshot of a rectangle, and the mapping between its pixels and screen points.
 struct Shot {

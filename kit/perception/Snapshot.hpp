@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "kit/common/Geometry.hpp"
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 #include "kit/platform/AXTypes.hpp"
 
 // What an element index resolves to.

@@ -11,5 +11,7 @@ namespace Spaces {
 std::vector<SpaceID> of(WindowNumber window);
 // The Spaces shown on any display now.
 std::set<SpaceID> visible();
+// Whether the window is only on Spaces that no display shows now; false when unknown.
+bool isOnHiddenSpace(WindowNumber window, const std::set<SpaceID>& visible);
 
 }  // namespace Spaces

@@ -9,7 +9,7 @@
 #include "kit/common/MainQueue.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/platform/Desktop.hpp"
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 
 namespace WindowList {
 namespace {
@@ -52,7 +52,7 @@ std::shared_ptr<WindowListTransport> helper() {
     if (!desktop) return nullptr;  // decide once a desktop is known
     helperDecided = true;
     std::string executable = Paths::ownExecutable();
-    if (desktop->name() == "x11" && !executable.empty()) {
+    if (desktop->reachableFromHelpers() && !executable.empty()) {
       chosenHelper = std::make_shared<WindowListTransport>(executable, std::vector<std::string>{"window-list"});
     }
   }

@@ -11,8 +11,8 @@ namespace WindowList {
 // otherwise (or when it fails) from the window server on the main thread.
 Json copy(uint32_t options, WindowNumber relativeTo = 0);
 
-// The helper in use, or none. The real desktop gets one on first use; a simulated
-// desktop lives inside this process, so a helper process could not see it.
+// The helper in use, or none. A desktop that helper processes can see gets one on
+// first use.
 std::shared_ptr<WindowListTransport> helper();
 void useHelper(std::shared_ptr<WindowListTransport> transport);
 

@@ -1,5 +1,7 @@
 #include "kit/perception/WindowListTransport.hpp"
 
+#include "kit/common/Process.hpp"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -96,23 +98,19 @@ bool WindowListTransport::start() {
     close(toHelper[1]);
     return false;
   }
-  std::vector<char*> argv{executable_.data()};
-  for (auto& argument : arguments_) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t child = fork();
-  if (child == 0) {
-    dup2(toHelper[0], STDIN_FILENO);
-    dup2(fromHelper[1], STDOUT_FILENO);
-    execv(executable_.c_str(), argv.data());
-    _exit(127);
-  }
+  auto started = Process::start({.executable = executable_,
+                                 .arguments = arguments_,
+                                 .input = toHelper[0],
+                                 .output = fromHelper[1],
+                                 .errors = Process::inherit});
   close(toHelper[0]);
   close(fromHelper[1]);
-  if (child < 0) {
+  if (!started.pid) {
     close(toHelper[1]);
     close(fromHelper[0]);
     return false;
   }
+  const pid_t child = *started.pid;
   process_ = child;
   input_ = toHelper[1];
   output_ = fromHelper[0];

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "kit/common/Json.hpp"
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 
 // Talks to the `tarnwick window-list` helper: one request line, one length-prefixed
 // CBOR answer, each request bounded by the timeout. A stalled window server stalls

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 #include "kit/platform/AXTypes.hpp"
 
 // Reading and acting on the accessibility elements of any app.

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "kit/common/Geometry.hpp"
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 #include "kit/platform/Image.hpp"
 
 // Pictures of windows, also of windows that are covered or on no visible screen.

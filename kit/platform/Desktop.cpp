@@ -3,7 +3,7 @@
 #include <mutex>
 #include <vector>
 
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace Platform {
 namespace {

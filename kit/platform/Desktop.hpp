@@ -22,6 +22,9 @@ class Desktop {
   virtual ScreenCapture& capture() = 0;
   // None where the desktop has no keyboard of its own to describe.
   virtual KeyboardLayouts* keyboardLayouts() { return nullptr; }
+  // Whether a helper process started from this executable sees this same desktop; a
+  // desktop that lives inside this process cannot be seen from another.
+  virtual bool reachableFromHelpers() const { return false; }
 };
 
 // The desktop the resident app works on.

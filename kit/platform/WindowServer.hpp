@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "kit/common/Json.hpp"
-#include "kit/perception/WindowInfo.hpp"
+#include "kit/platform/WindowInfo.hpp"
 
 // Window-list option bits and dictionary keys, as the window server names them.
 namespace WindowListOption {

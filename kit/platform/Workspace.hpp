@@ -39,9 +39,8 @@ class Workspace {
     std::string error;         // why it could not be started, when there is no pid
   };
   virtual LaunchOutcome launch(const LaunchRequest& request) = 0;
-  // The location of an installed app known to the workspace by bundle id or name, or
-  // none to leave the search to the desktop files.
-  virtual std::optional<std::string> findApplication(const std::string&) { return std::nullopt; }
+  // Where the installed app that the words name lives (its id, name or path), or none.
+  virtual std::optional<std::string> findApplication(const std::string& query) = 0;
   virtual void requestQuit(pid_t pid) = 0;
   // The executable path of any process, or empty.
   virtual std::string executablePath(pid_t pid) = 0;

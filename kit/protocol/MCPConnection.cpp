@@ -6,13 +6,12 @@
 #include <chrono>
 #include <cstdio>
 
-#include "kit/bridge/WebControl.hpp"
 #include "kit/common/Log.hpp"
 #include "kit/common/Text.hpp"
 #include "kit/protocol/Base64.hpp"
 #include "kit/protocol/ServerInstructions.hpp"
 #include "kit/tools/Catalogue.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 #include "kit/tools/Tools.hpp"
 
 namespace {
@@ -42,8 +41,9 @@ std::string seconds(double value) {
 
 }  // namespace
 
-MCPConnection::MCPConnection(int socket, int64_t sessionID, std::weak_ptr<CursorPresenter> presenter)
-    : socket_(socket), sessionID_(sessionID), presenter_(std::move(presenter)),
+MCPConnection::MCPConnection(int socket, int64_t sessionID, std::weak_ptr<CursorPresenter> presenter,
+                             ControlHandler control)
+    : socket_(socket), sessionID_(sessionID), presenter_(std::move(presenter)), control_(std::move(control)),
       fromThisProcess_(peerIsThisProcess(socket)), reader_(socket) {}
 
 std::shared_ptr<AgentSession> MCPConnection::run() {
@@ -93,16 +93,16 @@ void MCPConnection::handle(const std::string& line) {
     answer(message, "result", Json{{"tools", Tools::definitions()}});
   } else if (name == "tools/call") {
     answer(message, "result", callTool(params));
-  } else if (name == WebControl::method && !fromThisProcess_) {
-    controlWebBridge(message, params);
+  } else if (name == controlMethod && control_ && !fromThisProcess_) {
+    control(message, params);
   } else {
     answer(message, "error", Json{{"code", -32601}, {"message", "Method not found: " + name}});
   }
 }
 
-void MCPConnection::controlWebBridge(const Json& request, const Json& params) {
+void MCPConnection::control(const Json& request, const Json& params) {
   try {
-    answer(request, "result", Json{{"text", WebControl::perform(*WebBridge::shared(), params)}});
+    answer(request, "result", Json{{"text", control_(params)}});
   } catch (const std::exception& error) {
     answer(request, "error", Json{{"code", -32000}, {"message", error.what()}});
   }

@@ -1,12 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "kit/common/Json.hpp"
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 #include "kit/tools/AgentSession.hpp"
 #include "kit/tools/CursorPresenter.hpp"
 #include "kit/tools/Engine.hpp"
@@ -17,8 +18,15 @@ class MCPConnection {
  public:
   static constexpr const char* version = "1.0.0";
   static constexpr const char* defaultProtocolVersion = "2025-06-18";
+  // The control request of `tarnwick web`. Only local processes other than the app
+  // itself may use it, so a browser session cannot drive its own bridge.
+  static constexpr const char* controlMethod = "tarnwick/web";
+  // Carries out a control request: the text to show, or a ToolError whose text is shown.
+  using ControlHandler = std::function<std::string(const Json& params)>;
 
-  MCPConnection(int socket, int64_t sessionID, std::weak_ptr<CursorPresenter> presenter);
+  // Without a control handler the control request is an unknown method.
+  MCPConnection(int socket, int64_t sessionID, std::weak_ptr<CursorPresenter> presenter,
+                ControlHandler control = {});
   MCPConnection(const MCPConnection&) = delete;
   MCPConnection& operator=(const MCPConnection&) = delete;
 
@@ -35,12 +43,13 @@ class MCPConnection {
   void startSession(const std::string& clientName);
   Json initializeResult(const Json& params);
   Json callTool(const Json& params);
-  void controlWebBridge(const Json& request, const Json& params);
+  void control(const Json& request, const Json& params);
   void answer(const Json& request, const char* key, Json value);
 
   int socket_;
   int64_t sessionID_;
   std::weak_ptr<CursorPresenter> presenter_;
+  ControlHandler control_;
   std::shared_ptr<AgentSession> session_;
   std::unique_ptr<Engine> engine_;
   std::optional<std::string> workingDirectory_;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "kit/protocol/ResidentApp.hpp"
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 
 namespace {
 

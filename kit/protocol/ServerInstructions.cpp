@@ -1,6 +1,6 @@
 #include "kit/protocol/ServerInstructions.hpp"
 
-#include "kit/tools/PlatformTexts.hpp"
+#include "kit/common/PlatformTexts.hpp"
 
 const std::string& serverInstructions() {
   static const std::string text = [] {

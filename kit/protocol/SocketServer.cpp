@@ -10,12 +10,12 @@
 
 #include "kit/protocol/AgentSocket.hpp"
 #include "kit/protocol/MCPConnection.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 void SocketServer::start() {
   if (auto live = AgentSocket::connect(path_)) {
     close(*live);
-    throw ToolError("Tarnwick is already running.");
+    throw AlreadyRunning();
   }
   unlink(path_.c_str());  // a stale socket of an earlier run
 
@@ -46,8 +46,8 @@ void SocketServer::acceptLoop(int listener, std::shared_ptr<Connections> connect
     }
     // Writes to a vanished peer use MSG_NOSIGNAL (see Lines), so no SIGPIPE.
     int64_t id = connections->takeID();
-    std::thread([client, id, presenter = connections->presenter] {
-      auto session = MCPConnection(client, id, presenter).run();
+    std::thread([client, id, presenter = connections->presenter, control = connections->control] {
+      auto session = MCPConnection(client, id, presenter, control).run();
       if (auto alive = presenter.lock(); alive && session) alive->removeCursor(*session);
     }).detach();
   }

@@ -1,7 +1,5 @@
 #include "kit/setup/AgentConnection.hpp"
 
-#include <sys/statvfs.h>
-
 #include <string_view>
 
 #include "kit/common/Paths.hpp"
@@ -25,12 +23,3 @@ std::string AgentConnection::claudeCommand() const {
 }
 
 std::string AgentConnection::genericCommand() const { return shellQuoted(executable) + " mcp"; }
-
-std::optional<AgentConnection::LocationProblem> AgentConnection::locationProblem() const {
-  if (executable.find("/AppTranslocation/") != std::string::npos) return LocationProblem::translocated;
-  struct statvfs volume {};
-  if (statvfs(executable.c_str(), &volume) != 0 || (volume.f_flag & ST_RDONLY) != 0) {
-    return LocationProblem::readOnlyVolume;
-  }
-  return std::nullopt;
-}

@@ -1,5 +1,4 @@
 #pragma once
-#include <optional>
 #include <string>
 
 // How a user connects an agent to this executable by hand.
@@ -13,8 +12,4 @@ struct AgentConnection {
   static std::string shellQuoted(const std::string& text);
   std::string claudeCommand() const;
   std::string genericCommand() const;
-
-  // Why a configuration pointing at this executable would not last, if it would not.
-  enum class LocationProblem { translocated, readOnlyVolume };
-  std::optional<LocationProblem> locationProblem() const;
 };

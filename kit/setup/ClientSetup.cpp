@@ -8,9 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
+#include "kit/common/Files.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/common/Text.hpp"
 #include "kit/setup/ClientLocations.hpp"
@@ -41,14 +41,6 @@ bool isExecutableFile(const std::string& path) {
   return fs::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
 }
 
-std::string uniqueSuffix() {
-  std::random_device random;
-  std::ostringstream text;
-  text << std::hex;
-  for (int i = 0; i < 4; ++i) text << random();
-  return text.str();
-}
-
 std::optional<std::string> readFile(const std::string& path) {
   std::error_code error;
   if (!fs::exists(path, error)) return std::nullopt;
@@ -69,22 +61,8 @@ void writeFile(const std::string& data, const std::string& path, bool existed) {
     fs::copy_file(path, path + ".tarnwick.bak", fs::copy_options::overwrite_existing, error);
     if (error) throw Failed{{Failure::Kind::fileError, error.message()}};
   }
-  const fs::path target(path);
-  const std::string temporary = (target.parent_path() / ("." + target.filename().string() + "." + uniqueSuffix())).string();
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << data;
-    file.close();
-    if (!file) {
-      fs::remove(temporary, error);
-      throw Failed{{Failure::Kind::fileError, "Could not write " + temporary}};
-    }
-  }
-  fs::permissions(temporary, permissions, error);
-  if (rename(temporary.c_str(), path.c_str()) != 0) {
-    std::string reason = std::strerror(errno);
-    fs::remove(temporary, error);
-    throw Failed{{Failure::Kind::fileError, reason}};
+  if (!Files::writeAtomically(path, data, static_cast<mode_t>(permissions))) {
+    throw Failed{{Failure::Kind::fileError, "Could not write " + path + ": " + std::strerror(errno)}};
   }
 }
 

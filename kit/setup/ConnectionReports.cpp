@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "kit/setup/AgentConnection.hpp"
-#include "kit/tools/PlatformTexts.hpp"
+#include "kit/common/PlatformTexts.hpp"
 
 namespace ConnectionReports {
 namespace {

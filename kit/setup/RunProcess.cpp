@@ -1,5 +1,6 @@
 #include "kit/setup/RunProcess.hpp"
 
+#include "kit/common/Process.hpp"
 #include "kit/common/Text.hpp"
 
 #include <fcntl.h>
@@ -16,46 +17,23 @@
 
 CommandResult runProcess(const std::string& executable, const std::vector<std::string>& arguments,
                          const std::map<std::string, std::string>& environment, double limitSeconds) {
-  std::vector<std::string> argvText{executable};
-  argvText.insert(argvText.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& word : argvText) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> envText;
-  for (const auto& [name, value] : environment) envText.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (auto& entry : envText) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  int output[2], startError[2];
+  std::vector<std::string> entries;
+  for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
+  int output[2];
   if (pipe2(output, O_CLOEXEC) != 0) return {-1, std::strerror(errno)};
-  if (pipe2(startError, O_CLOEXEC) != 0) {
-    close(output[0]);
-    close(output[1]);
-    return {-1, std::strerror(errno)};
-  }
-  pid_t child = fork();
-  if (child == 0) {
-    setpgid(0, 0);  // its own group, so that the limit ends what it started too
-    int null = open("/dev/null", O_RDONLY);
-    dup2(null, STDIN_FILENO);
-    dup2(output[1], STDOUT_FILENO);
-    dup2(output[1], STDERR_FILENO);
-    execve(executable.c_str(), argv.data(), envp.data());
-    int error = errno;
-    [[maybe_unused]] auto written = write(startError[1], &error, sizeof error);
-    _exit(127);
-  }
+  auto started = Process::start({.executable = executable,
+                                 .arguments = arguments,
+                                 .environment = entries,
+                                 .ownEnvironment = true,
+                                 .output = output[1],
+                                 .errors = output[1],
+                                 .ownProcessGroup = true});
   close(output[1]);
-  close(startError[1]);
-  if (child < 0) {
+  if (!started.pid) {
     close(output[0]);
-    close(startError[0]);
-    return {-1, std::strerror(errno)};
+    return {-1, std::strerror(started.error)};
   }
-  int error = 0;
-  bool failedToStart = read(startError[0], &error, sizeof error) == sizeof error;
-  close(startError[0]);
+  const pid_t child = *started.pid;
 
   std::mutex lock;
   std::condition_variable done;
@@ -85,7 +63,5 @@ CommandResult runProcess(const std::string& executable, const std::vector<std::s
   }
   done.notify_all();
   timer.join();
-  if (failedToStart) return {-1, std::strerror(error)};
-  int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return {code, Text::validUTF8(text)};
+  return {Process::exitCode(status), Text::validUTF8(text)};
 }

@@ -16,7 +16,7 @@ std::pair<AgentSession::Kind, std::string> identity(const std::string& clientNam
 
 AgentSession::AgentSession(int64_t id, const std::string& clientName,
                            const std::optional<std::string>& workingDirectory)
-    : id(id), lastActivity(std::chrono::steady_clock::now()) {
+    : id(id) {
   std::tie(kind, name) = identity(clientName);
   if (workingDirectory && !workingDirectory->empty() && *workingDirectory != "/") {
     name += " \u00B7 " + Paths::lastComponent(*workingDirectory);

@@ -1,7 +1,6 @@
 #pragma once
 #include <sys/types.h>
 
-#include <chrono>
 #include <deque>
 #include <map>
 #include <optional>
@@ -27,7 +26,6 @@ class AgentSession {
   const int64_t id;
   std::string name;
   Kind kind;
-  std::chrono::steady_clock::time_point lastActivity;
   std::map<pid_t, SnapshotRef> snapshots;
   std::map<WindowNumber, SnapshotRef> windowSnapshots;
   int64_t nextElementIndex = 0;

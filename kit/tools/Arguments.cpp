@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "kit/common/Text.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace {
 

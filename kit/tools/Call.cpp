@@ -5,7 +5,7 @@
 #include "kit/input/StackGuard.hpp"
 #include "kit/perception/Apps.hpp"
 #include "kit/tools/Catalogue.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 #include "kit/tools/Tools.hpp"
 
 namespace Tools {

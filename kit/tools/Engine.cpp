@@ -1,53 +1,84 @@
 #include "kit/tools/Engine.hpp"
 
-#include "kit/tools/ToolError.hpp"
+#include "kit/backstage/Backstage.hpp"
+#include "kit/common/ToolError.hpp"
+#include "kit/input/StackGuard.hpp"
+#include "kit/perception/AfterAction.hpp"
+#include "kit/perception/AppList.hpp"
+#include "kit/perception/AppStateReport.hpp"
+#include "kit/perception/Apps.hpp"
+#include "kit/perception/Launching.hpp"
+#include "kit/perception/Pages.hpp"
 
-// Operations whose subsystems this build does not have yet.
+ToolResult Engine::listApps() { return {AppList::text(), std::nullopt}; }
 
+ToolResult Engine::launchApp(const std::string& query, const std::optional<std::string>& open) {
+  const std::string location = Launching::location(query);
+  const auto target = Launching::openTarget(open);
+  StackGuard guard(RunningApp{}, Apps::frontmost(), StackGuard::normalWindows(), true);
+  pid_t pid = 0;
+  try {
+    pid = Launching::start(location, target);
+    Launching::waitForWindows(pid);
+  } catch (...) {
+    guard.finish(StackGuard::Clock::now());
+    throw;
+  }
+  guard.finish(StackGuard::Clock::now());
+  return {Launching::report(pid, location), std::nullopt};
+}
 
-Engine::Target Engine::inputTarget(const std::string&, std::optional<WindowNumber>) { throw NotBuilt(); }
-bool Engine::isOnCurrentSpace(const WindowInfo&) { throw NotBuilt(); }
-ToolResult Engine::performClick(const Target&, std::optional<int64_t>, std::optional<double>, std::optional<double>,
-                                MouseButton, int, const std::optional<std::string>&, double) {
-  throw NotBuilt();
+ToolResult Engine::getAppState(const std::string& appName, std::optional<WindowNumber> windowID, bool changesOnly) {
+  const RunningApp app = Apps::resolve(appName);
+  Backstage& backstage = Backstage::shared();
+  const WindowInfo window = backstage.admit(Apps::targetWindow(app, windowID));
+  const StageNotes stage{backstage.isGuest(window.id), backstage.recoveryStatus()};
+  StateReport report = AppStateReport::read(app, window, changesOnly, session->snapshot(app.pid, window.id),
+                                            session->nextElementIndex, stage);
+  session->remember(report.snapshot);
+  session->nextElementIndex = report.nextElementIndex;
+  return {std::move(report.text), std::move(report.jpeg)};
 }
-std::string Engine::pickFromOpenMenu(const std::string&, pid_t) { throw NotBuilt(); }
-std::optional<Rect> Engine::elementFrame(int64_t, const Target&) { throw NotBuilt(); }
-Point Engine::screenPoint(double, double, const Target&) { throw NotBuilt(); }
-void Engine::travel(Point, const Target&, double, bool) { throw NotBuilt(); }
 
-ToolResult Engine::drag(const std::string&, std::optional<WindowNumber>, Point, Point,
-                        const std::vector<std::pair<double, double>>&, MouseButton, const std::optional<std::string>&,
-                        std::optional<double>, const std::optional<std::string>&, std::optional<WindowNumber>) {
-  throw NotBuilt();
+ToolResult Engine::stateAfterAction(const RunningApp& app, const std::set<WindowNumber>& windowsBefore,
+                                    bool mayNavigate) {
+  AfterAction::settle();
+  auto appeared = AfterAction::appearedWindow(app, windowsBefore);
+  std::optional<WindowInfo> chosen = appeared;
+  if (!chosen) chosen = AfterAction::ownWindow(lastInputWindow, app.pid);
+  if (!chosen) {
+    if (auto latest = session->snapshot(app.pid)) chosen = AfterAction::ownWindow(latest->window.id, app.pid);
+  }
+  try {
+    if (mayNavigate && !appeared && chosen) {
+      Pages::awaitNavigation(*chosen, Pages::chromeButtons(session->snapshot(app.pid, chosen->id)));
+    }
+    auto windowID = chosen ? std::optional(chosen->id) : std::nullopt;
+    ToolResult state = getAppState(std::to_string(app.pid), windowID, true);
+    return {"New state after the action:\n" + state.text, std::move(state.jpeg)};
+  } catch (const std::exception& error) {
+    return {std::string("The new state could not be read (") + error.what() + "); call get_app_state.", std::nullopt};
+  }
 }
-ToolResult Engine::scroll(const std::string&, std::optional<WindowNumber>, std::optional<int64_t>,
-                          std::optional<double>, std::optional<double>, const std::string&, double) {
-  throw NotBuilt();
-}
-ToolResult Engine::typeText(const std::string&, std::optional<WindowNumber>, const std::string&) { throw NotBuilt(); }
 
-std::vector<std::string> Engine::validateChords(const std::string&) { throw NotBuilt(); }
-bool Engine::isRemotePanel(const WindowInfo&) { throw NotBuilt(); }
-ToolResult Engine::panelKeys(const std::vector<std::string>&, const std::string&, const Target&) { throw NotBuilt(); }
-void Engine::pressKey(const std::vector<std::string>&, double, const Target&) { throw NotBuilt(); }
-
-ToolResult Engine::setValue(const std::string&, int64_t, const Target&) { throw NotBuilt(); }
-ToolResult Engine::selectText(const std::string&, std::optional<WindowNumber>, int64_t, const std::string&,
-                              const std::optional<std::string>&, const std::optional<std::string>&,
-                              const std::string&) {
-  throw NotBuilt();
+Engine::Target Engine::inputTarget(const std::string& appName, std::optional<WindowNumber> windowID) {
+  const RunningApp app = Apps::resolve(appName);
+  checkInputAllowed(app);
+  WindowInfo window;
+  if (windowID) {
+    window = Apps::targetWindow(app, windowID);
+  } else {
+    auto latest = session->snapshot(app.pid);
+    auto still = latest ? AfterAction::ownWindow(latest->window.id, app.pid) : std::nullopt;
+    window = still && (still->isOnScreen || Apps::isOnAnotherSpace(*still)) ? *still : Apps::mainWindow(app);
+  }
+  window = Backstage::shared().admit(window);
+  lastInputWindow = window.id;
+  return {app, window, session->snapshot(app.pid, window.id)};
 }
-ToolResult Engine::performAction(const std::string&, std::optional<WindowNumber>, int64_t, const std::string&) {
-  throw NotBuilt();
-}
-ToolResult Engine::selectMenuItem(const std::string&, std::optional<WindowNumber>, const std::string&) {
-  throw NotBuilt();
-}
-bool Engine::paste(const std::string&, const Target&) { throw NotBuilt(); }
 
 void Engine::checkInputAllowed(const RunningApp& app) {
-  if (app.bundleID != "com.ostrel.work") return;
+  if (!Apps::isProtected(app)) return;
   throw ToolError((app.name.empty() ? std::string("This app") : app.name) +
                   " hosts the agents; Tarnwick never sends input to it.");
 }

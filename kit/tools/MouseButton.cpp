@@ -1,7 +1,7 @@
 #include "kit/tools/MouseButton.hpp"
 
 #include "kit/common/Text.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 MouseButton parseMouseButton(const std::optional<std::string>& text) {
   if (!text) return MouseButton::left;

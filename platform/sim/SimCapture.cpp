@@ -1,26 +1,26 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/sim/SimDesktop.hpp"
+#include "platform/sim/SimCapture.hpp"
 
-std::array<uint8_t, 3> SimDesktop::fillColor(WindowNumber window) {
+std::array<uint8_t, 3> SimCapture::fillColor(WindowNumber window) {
   // Distinct, light enough that black outlines stand out.
   uint32_t hash = window * 2654435761u;
   return {static_cast<uint8_t>(96 + (hash >> 8) % 160), static_cast<uint8_t>(96 + (hash >> 16) % 160),
           static_cast<uint8_t>(96 + (hash >> 24) % 160)};
 }
 
-SimDesktop::Shareable SimDesktop::shareableWindows(bool onScreenOnly) {
-  std::lock_guard guard(lock_);
-  if (captureRefusal) return {{}, captureRefusal};
+SimCapture::Shareable SimCapture::shareableWindows(bool onScreenOnly) {
+  std::lock_guard guard(model_.lock);
+  if (model_.captureRefusal) return {{}, model_.captureRefusal};
   Shareable content;
-  for (const auto& window : windows_) {
-    if (isShown(window) && (!onScreenOnly || isOnScreen(window))) content.windows.push_back(window.id);
+  for (const auto& window : model_.windows) {
+    if (model_.isShown(window) && (!onScreenOnly || model_.isOnScreen(window))) content.windows.push_back(window.id);
   }
   return content;
 }
 
-Image SimDesktop::render(const Window& window, int width, int height) const {
+Image SimCapture::render(const SimModel::Window& window, int width, int height) const {
   auto color = fillColor(window.id);
   Image image(width, height, color[0], color[1], color[2]);
   const Rect& frame = window.traits.frame;
@@ -34,11 +34,11 @@ Image SimDesktop::render(const Window& window, int width, int height) const {
     }
   };
   fill(0, 0, width, 22 * scaleY, color[0] / 2, color[1] / 2, color[2] / 2);  // title bar
-  std::vector<NodeID> pending{window.node};
+  std::vector<SimModel::NodeID> pending{window.node};
   while (!pending.empty()) {
-    NodeID id = pending.back();
+    SimModel::NodeID id = pending.back();
     pending.pop_back();
-    const Node& node = nodes_.at(id);
+    const SimModel::Node& node = model_.nodes.at(id);
     pending.insert(pending.end(), node.children.begin(), node.children.end());
     auto position = node.attributes.find("AXPosition");
     auto size = node.attributes.find("AXSize");
@@ -55,13 +55,13 @@ Image SimDesktop::render(const Window& window, int width, int height) const {
   return image;
 }
 
-std::optional<Image> SimDesktop::displayImage(const std::vector<WindowNumber>& wanted, Rect rect, double scale) {
-  std::lock_guard guard(lock_);
+std::optional<Image> SimCapture::displayImage(const std::vector<WindowNumber>& wanted, Rect rect, double scale) {
+  std::lock_guard guard(model_.lock);
   Image canvas(std::max(1, int(std::lround(rect.size.width * scale))), std::max(1, int(std::lround(rect.size.height * scale))),
                windowBackground[0], windowBackground[1], windowBackground[2]);
   // Back to front, so that front windows cover the ones behind.
-  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
-    if (std::find(wanted.begin(), wanted.end(), it->id) == wanted.end() || !isOnScreen(*it)) continue;
+  for (auto it = model_.windows.rbegin(); it != model_.windows.rend(); ++it) {
+    if (std::find(wanted.begin(), wanted.end(), it->id) == wanted.end() || !model_.isOnScreen(*it)) continue;
     const Rect& frame = it->traits.frame;
     Image picture = render(*it, std::max(1, int(std::lround(frame.size.width * scale))),
                            std::max(1, int(std::lround(frame.size.height * scale))));
@@ -71,10 +71,10 @@ std::optional<Image> SimDesktop::displayImage(const std::vector<WindowNumber>& w
   return canvas;
 }
 
-std::optional<Image> SimDesktop::windowImage(WindowNumber window, int width, int height) {
-  std::lock_guard guard(lock_);
-  for (const auto& each : windows_) {
-    if (each.id == window && isShown(each)) return render(each, width, height);
+std::optional<Image> SimCapture::windowImage(WindowNumber window, int width, int height) {
+  std::lock_guard guard(model_.lock);
+  for (const auto& each : model_.windows) {
+    if (each.id == window && model_.isShown(each)) return render(each, width, height);
   }
   return std::nullopt;
 }

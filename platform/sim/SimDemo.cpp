@@ -35,7 +35,7 @@ std::shared_ptr<SimDesktop> SimDesktop::demo() {
                                {"AXPosition", Point{330, 210}}, {"AXSize", Size{200, 22}}},
                               {"AXPress"});
   d.onAction(check, "AXPress", [&d, check] {
-    auto [status, value] = d.copyAttribute(d.element(check), "AXValue");
+    auto [status, value] = d.accessibility().copyAttribute(d.element(check), "AXValue");
     d.setValue(check, "AXValue", int64_t(status == 0 && std::get<int64_t>(value) == 0));
   });
   SimDesktop::NodeID slider = d.addElement(settingsWindow, "AXSlider",

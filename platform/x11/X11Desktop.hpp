@@ -23,6 +23,7 @@ class X11Desktop : public Desktop {
   Clock& clock() override { return clock_; }
   ScreenCapture& capture() override { return capture_; }
   KeyboardLayouts* keyboardLayouts() override { return layouts_.get(); }
+  bool reachableFromHelpers() const override { return true; }
 
  private:
   explicit X11Desktop(std::shared_ptr<X11Display> display);

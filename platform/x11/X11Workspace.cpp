@@ -12,7 +12,7 @@
 #include "kit/common/Files.hpp"
 #include "kit/common/Process.hpp"
 #include "kit/common/Text.hpp"
-#include "kit/perception/DesktopEntries.hpp"
+#include "platform/x11/DesktopEntries.hpp"
 
 namespace fs = std::filesystem;
 
@@ -133,6 +133,10 @@ X11Workspace::LaunchOutcome X11Workspace::launch(const LaunchRequest& request) {
   std::lock_guard guard(launchedLock_);
   launched_.insert(*spawned.pid);
   return {spawned.pid, ""};
+}
+
+std::optional<std::string> X11Workspace::findApplication(const std::string& query) {
+  return DesktopEntries::locate(query);
 }
 
 void X11Workspace::requestQuit(pid_t pid) { kill(pid, SIGTERM); }

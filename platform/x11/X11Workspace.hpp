@@ -15,6 +15,7 @@ class X11Workspace : public Workspace {
   std::vector<AppRecord> runningApplications() override;
   std::optional<pid_t> frontmostApplication() override;
   LaunchOutcome launch(const LaunchRequest& request) override;
+  std::optional<std::string> findApplication(const std::string& query) override;
   void requestQuit(pid_t pid) override;
   std::string executablePath(pid_t pid) override;
 

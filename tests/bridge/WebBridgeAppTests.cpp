@@ -3,7 +3,7 @@
 #include "kit/common/Files.hpp"
 #include "kit/common/Json.hpp"
 #include "kit/protocol/AgentSocket.hpp"
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/StandInRelayHost.hpp"
 #include "tests/support/TempDirectory.hpp"

@@ -6,7 +6,7 @@
 #include "kit/bridge/WebBridgeServer.hpp"
 #include "kit/common/Files.hpp"
 #include "kit/common/SettingsFile.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 #include "tests/support/TempDirectory.hpp"
 
 namespace {

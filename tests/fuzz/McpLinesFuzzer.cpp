@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "kit/common/Json.hpp"
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 #include "kit/protocol/MCPConnection.hpp"
 
 namespace {

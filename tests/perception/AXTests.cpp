@@ -2,7 +2,7 @@
 
 #include "kit/perception/AX.hpp"
 #include "kit/perception/Apps.hpp"
-#include "kit/tools/Engine.hpp"
+#include "kit/perception/AccessibilityPreparation.hpp"
 #include "tests/support/SimScene.hpp"
 
 namespace {
@@ -91,11 +91,11 @@ TEST(WebContent, BrowsersGetBothSwitchesElectronOnlyTheManualOne) {
   pid_t electron = scene->addApp({.name = "Chat", .bundleID = "com.example.chat", .electron = true, .lazyWebContent = true});
   WindowNumber chat = scene->addWindow(electron, {.title = "Chat"});
 
-  Engine::prepareAccessibility(scene.app(browser), *Apps::window(page));
+  AccessibilityPreparation::prepare(scene.app(browser), *Apps::window(page));
   EXPECT_EQ(scene->writes(browser), (std::vector<std::string>{"AXManualAccessibility", "AXEnhancedUserInterface"}));
   EXPECT_TRUE(AX::containsWebArea(scene->element(scene->windowNode(page))));
 
-  Engine::prepareAccessibility(scene.app(electron), *Apps::window(chat));
+  AccessibilityPreparation::prepare(scene.app(electron), *Apps::window(chat));
   EXPECT_EQ(scene->writes(electron), (std::vector<std::string>{"AXManualAccessibility"}));
   EXPECT_TRUE(AX::containsWebArea(scene->element(scene->windowNode(chat))));
 }
@@ -108,10 +108,10 @@ TEST(WebContent, ABrowserWindowWithAWebAreaGetsNoWritesAndTheWarmUpRunsOnce) {
   const WindowInfo window = *Apps::window(page);
 
   double before = scene->now();
-  Engine::prepareAccessibility(scene.app(browser), window);
+  AccessibilityPreparation::prepare(scene.app(browser), window);
   EXPECT_NEAR(scene->now() - before, 0.4, 1e-9) << "the first warm-up pauses once";
   before = scene->now();
-  Engine::prepareAccessibility(scene.app(browser), window);
+  AccessibilityPreparation::prepare(scene.app(browser), window);
   EXPECT_NEAR(scene->now() - before, 0, 1e-9) << "the second state read does not pause";
   EXPECT_TRUE(scene->writes(browser).empty());
 }

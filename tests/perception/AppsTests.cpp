@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "kit/perception/Apps.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 #include "tests/support/SimScene.hpp"
 
 namespace {

@@ -131,7 +131,7 @@ TEST(ElementListing, TheWalkStopsAtItsLimits) {
   pid_t sluggish = slow->addApp({.name = "Slow"});
   root = slow->windowNode(slow->addWindow(sluggish, {.title = "Slow"}));
   for (int i = 0; i < 300; ++i) slow->addElement(root, "AXButton", {{"AXTitle", "s" + std::to_string(i)}});
-  slow->callCost = 0.01;
+  slow->setCallCost(0.01);
   text = slow.state(sluggish).text;
   EXPECT_NE(text.find("The element list was cut off"), std::string::npos) << "five seconds of a slow app";
   EXPECT_EQ(text.find("button \"s299\""), std::string::npos);

@@ -9,7 +9,7 @@
 
 #include "kit/protocol/AgentSocket.hpp"
 #include "kit/protocol/SocketServer.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 #include "tests/support/TempDirectory.hpp"
 
 namespace {

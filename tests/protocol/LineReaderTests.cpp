@@ -2,7 +2,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 
 namespace {
 

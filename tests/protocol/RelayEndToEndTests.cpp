@@ -6,7 +6,7 @@
 
 #include "kit/common/Json.hpp"
 #include "kit/protocol/AgentSocket.hpp"
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 #include "kit/protocol/Base64.hpp"
 #include "tests/support/DecodedJPEG.hpp"
 #include "tests/support/ChildProcess.hpp"

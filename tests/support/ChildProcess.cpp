@@ -11,15 +11,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "kit/common/Process.hpp"
 #include "kit/protocol/AgentSocket.hpp"
-
-extern char** environ;
-
-namespace {
-
-int exitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
-
-}  // namespace
 
 ChildProcess::ChildProcess(const std::string& executable, const std::vector<std::string>& arguments,
                            const std::map<std::string, std::string>& environment) {
@@ -27,32 +20,15 @@ ChildProcess::ChildProcess(const std::string& executable, const std::vector<std:
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
-  std::vector<std::string> storage;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    std::string text = *entry;
-    if (!environment.contains(text.substr(0, text.find('=')))) storage.push_back(text);
-  }
-  for (const auto& [name, value] : environment) storage.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (auto& text : storage) envp.push_back(text.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argvStorage{executable};
-  argvStorage.insert(argvStorage.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& text : argvStorage) argv.push_back(text.data());
-  argv.push_back(nullptr);
-
-  pid_ = fork();
-  if (pid_ == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    execve(executable.c_str(), argv.data(), envp.data());
-    _exit(127);
-  }
+  std::vector<std::string> entries;
+  for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
+  auto started = Process::start(
+      {.executable = executable, .arguments = arguments, .environment = entries, .input = in[0], .output = out[1], .errors = err[1]});
   close(in[0]);
   close(out[1]);
   close(err[1]);
+  if (!started.pid) throw std::runtime_error("cannot start " + executable);
+  pid_ = *started.pid;
   input_ = in[1];
   output_ = out[0];
   errors_ = err[0];
@@ -100,7 +76,7 @@ std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
   do {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      status_ = exitCode(status);
+      status_ = Process::exitCode(status);
       return status_;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 
 // A child process with pipes on its standard input and output, for tests that
 // drive the real executable. Killed at scope end if still running.

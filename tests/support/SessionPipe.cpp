@@ -4,7 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 #include "kit/protocol/MCPConnection.hpp"
 
 SessionPipe::SessionPipe() {

@@ -2,7 +2,7 @@
 
 #include "kit/perception/WindowList.hpp"
 #include "kit/platform/Desktop.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 #include "kit/tools/Tools.hpp"
 
 SimScene::SimScene() : start_(desktop_->now()) {
@@ -19,7 +19,7 @@ std::string SimScene::call(const std::string& tool, Json arguments) {
 }
 
 RunningApp SimScene::app(pid_t pid) {
-  for (const auto& app : desktop_->runningApplications()) {
+  for (const auto& app : desktop_->workspace().runningApplications()) {
     if (app.pid == pid) return app;
   }
   return {};

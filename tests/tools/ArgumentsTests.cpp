@@ -2,7 +2,7 @@
 
 #include "kit/tools/Arguments.hpp"
 #include "kit/tools/MouseButton.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "kit/platform/Desktop.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 #include "kit/tools/Tools.hpp"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "kit/perception/WindowListTransport.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
-#include "kit/tools/ToolError.hpp"
+#include "kit/common/ToolError.hpp"
 #include "platform/x11/X11Desktop.hpp"
 #include "tests/support/DecodedJPEG.hpp"
 #include "tests/support/Eventually.hpp"

@@ -1,11 +1,11 @@
+#include "kit/perception/AppList.hpp"
+
 #include <algorithm>
-#include <cmath>
 
 #include "kit/perception/Apps.hpp"
 #include "kit/perception/Spaces.hpp"
-#include "kit/perception/WindowList.hpp"
-#include "kit/tools/Engine.hpp"
 
+namespace AppList {
 namespace {
 
 std::string appLine(const RunningApp& app, const std::optional<RunningApp>& front) {
@@ -28,24 +28,18 @@ std::string windowLine(const WindowInfo& window, const std::set<SpaceID>& visibl
                      std::to_string(static_cast<int64_t>(window.frame.size.width)) + "x" +
                      std::to_string(static_cast<int64_t>(window.frame.size.height));
   if (!window.isOnScreen) {
-    auto spaces = Spaces::of(window.id);
-    bool elsewhere = !spaces.empty() &&
-                     std::none_of(spaces.begin(), spaces.end(), [&](SpaceID space) { return visible.contains(space); });
-    line += elsewhere ? " (on another Space, operable)" : " (minimized or hidden)";
+    line += Spaces::isOnHiddenSpace(window.id, visible) ? " (on another Space, operable)" : " (minimized or hidden)";
   }
   return line;
 }
 
 }  // namespace
 
-ToolResult Engine::listApps() {
+std::string text() {
   auto apps = Apps::running();
   std::stable_sort(apps.begin(), apps.end(), [](const RunningApp& a, const RunningApp& b) { return a.name < b.name; });
   const auto front = Apps::frontmost();
-  std::vector<WindowInfo> allWindows;
-  for (const auto& entry : WindowList::copy(WindowListOption::all)) {
-    if (auto info = Apps::windowInfo(entry)) allWindows.push_back(*info);
-  }
+  const auto allWindows = Apps::frontToBack();
   const auto visible = Spaces::visible();
   std::string text;
   for (const auto& app : apps) {
@@ -55,5 +49,7 @@ ToolResult Engine::listApps() {
       if (window.pid == app.pid && isListed(window)) text += '\n' + windowLine(window, visible);
     }
   }
-  return {text, std::nullopt};
+  return text;
 }
+
+}  // namespace AppList

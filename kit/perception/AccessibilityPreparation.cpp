@@ -1,11 +1,14 @@
+#include "kit/perception/AccessibilityPreparation.hpp"
+
+#include <algorithm>
 #include <mutex>
 #include <set>
 
 #include "kit/perception/AX.hpp"
 #include "kit/perception/Apps.hpp"
 #include "kit/platform/Desktop.hpp"
-#include "kit/tools/Engine.hpp"
 
+namespace AccessibilityPreparation {
 namespace {
 
 std::mutex preparedLock;  // guards preparedPIDs only
@@ -19,7 +22,6 @@ bool insertPrepared(pid_t pid) {
   return preparedPIDs.insert(pid).second;
 }
 
-// Reads down the tree so that the app builds it before the real listing.
 void warmUp(const AXElement& element, int depth, int& visited) {
   if (visited >= warmUpLimit) return;
   ++visited;
@@ -35,7 +37,7 @@ void waitForWebArea(const AXElement& window) {
 
 }  // namespace
 
-void Engine::prepareAccessibility(const RunningApp& app, const WindowInfo& window) {
+void prepare(const RunningApp& app, const WindowInfo& window) {
   const bool isNew = insertPrepared(app.pid);
   auto listed = AX::attribute<std::vector<AXElement>>(AX::application(app.pid), "AXWindows")
                     .value_or(std::vector<AXElement>{});
@@ -51,3 +53,5 @@ void Engine::prepareAccessibility(const RunningApp& app, const WindowInfo& windo
   for (const auto& each : listed) warmUp(each, 0, visited);
   Platform::clock().sleep(0.4);
 }
+
+}  // namespace AccessibilityPreparation

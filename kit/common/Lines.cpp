@@ -1,4 +1,4 @@
-#include "kit/protocol/Lines.hpp"
+#include "kit/common/Lines.hpp"
 
 #include <poll.h>
 #include <sys/socket.h>

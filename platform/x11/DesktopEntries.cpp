@@ -1,4 +1,4 @@
-#include "kit/perception/DesktopEntries.hpp"
+#include "platform/x11/DesktopEntries.hpp"
 
 #include <unistd.h>
 
@@ -9,16 +9,10 @@
 
 #include "kit/common/Paths.hpp"
 #include "kit/common/Text.hpp"
-#include "kit/tools/PlatformTexts.hpp"
-#include "kit/tools/ToolError.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr PlatformTexts::Text notFoundAdvice{" was found. Pass a bundle id, an app name or a path to a .app.",
-                                             " was found. Pass an app id, an app name, or a path to an executable or "
-                                             "a .desktop file."};
 
 std::vector<std::string> splitWords(const std::string& line) {
   std::vector<std::string> words;
@@ -116,7 +110,7 @@ std::vector<DesktopEntry> installed() {
   return entries;
 }
 
-std::string locate(const std::string& query) {
+std::optional<std::string> locate(const std::string& query) {
   const std::string path = expandedHome(query);
   if (path.ends_with(".desktop") && DesktopEntry::read(path)) return path;
   if (path.find('/') != std::string::npos && isExecutableFile(path)) return path;
@@ -132,8 +126,7 @@ std::string locate(const std::string& query) {
     if (Text::lowered(entry.appID()) == wanted) return entry.path;
     if (!byName && Text::lowered(Text::withoutSoftHyphens(entry.name)) == wanted) byName = entry.path;
   }
-  if (byName) return *byName;
-  throw ToolError("No app named \"" + query + "\"" + std::string(notFoundAdvice()));
+  return byName;
 }
 
 std::vector<std::string> commandLine(const DesktopEntry& entry, const std::optional<std::string>& open) {

@@ -1,14 +1,15 @@
+#include "kit/perception/Launching.hpp"
+
 #include <algorithm>
 
 #include "kit/common/Paths.hpp"
+#include "kit/common/PlatformTexts.hpp"
 #include "kit/common/Text.hpp"
-#include "kit/input/StackGuard.hpp"
+#include "kit/common/ToolError.hpp"
 #include "kit/perception/Apps.hpp"
-#include "kit/perception/DesktopEntries.hpp"
 #include "kit/platform/Desktop.hpp"
-#include "kit/tools/Engine.hpp"
-#include "kit/tools/ToolError.hpp"
 
+namespace Launching {
 namespace {
 
 constexpr double launchWait = 15.0;
@@ -19,15 +20,9 @@ constexpr const char* securityPrompt =
     "macOS shows a security prompt (an app downloaded from the internet, opened for the first time); it belongs to "
     "the user: ask them to confirm it.";
 
-std::optional<std::string> openTarget(const std::optional<std::string>& open) {
-  if (!open) return std::nullopt;
-  if (open->find("://") != std::string::npos) return open;
-  std::string path = *open;
-  if (path == "~" || path.starts_with("~/")) path = Paths::home() + path.substr(1);
-  // A relative path would be resolved against the resident app's folder, never what the agent meant.
-  if (!path.starts_with("/")) throw ToolError("Invalid URL or path \"" + *open + "\".");
-  return path;
-}
+constexpr PlatformTexts::Text notFoundAdvice{" was found. Pass a bundle id, an app name or a path to a .app.",
+                                             " was found. Pass an app id, an app name, or a path to an executable or "
+                                             "a .desktop file."};
 
 bool securityPromptShows() {
   for (const auto& app : Platform::desktop().workspace().runningApplications()) {
@@ -47,7 +42,37 @@ std::vector<WindowNumber> windowNumbers(pid_t pid) {
   return numbers;
 }
 
-// Waits until the app's windows have settled: 2.5 s after their last change, 15 s at most.
+std::optional<RunningApp> runningWithPID(pid_t pid) {
+  for (const auto& app : Platform::desktop().workspace().runningApplications()) {
+    if (app.pid == pid && !app.terminated) return app;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string location(const std::string& query) {
+  if (auto found = Platform::desktop().workspace().findApplication(Text::trimmed(query))) return *found;
+  throw ToolError("No app named \"" + query + "\"" + std::string(notFoundAdvice()));
+}
+
+std::optional<std::string> openTarget(const std::optional<std::string>& open) {
+  if (!open) return std::nullopt;
+  if (open->find("://") != std::string::npos) return open;
+  std::string path = *open;
+  if (path == "~" || path.starts_with("~/")) path = Paths::home() + path.substr(1);
+  // A relative path would be resolved against the resident app's folder, never what the agent meant.
+  if (!path.starts_with("/")) throw ToolError("Invalid URL or path \"" + *open + "\".");
+  return path;
+}
+
+pid_t start(const std::string& location, const std::optional<std::string>& open) {
+  auto outcome = Platform::desktop().workspace().launch({location, open});
+  if (outcome.pid) return *outcome.pid;
+  if (securityPromptShows()) throw ToolError(std::string(securityPrompt) + " The app starts once it is confirmed.");
+  throw ToolError("Could not start " + location + ": " + outcome.error + ".");
+}
+
 void waitForWindows(pid_t pid) {
   Clock& clock = Platform::clock();
   const double start = clock.now();
@@ -63,32 +88,8 @@ void waitForWindows(pid_t pid) {
   }
 }
 
-std::optional<RunningApp> runningWithPID(pid_t pid) {
-  for (const auto& app : Platform::desktop().workspace().runningApplications()) {
-    if (app.pid == pid && !app.terminated) return app;
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
-ToolResult Engine::launchApp(const std::string& query, const std::optional<std::string>& open) {
-  Desktop& desktop = Platform::desktop();
-  auto known = desktop.workspace().findApplication(Text::trimmed(query));
-  const std::string location = known ? *known : DesktopEntries::locate(query);
-  const auto target = openTarget(open);
-
-  StackGuard guard(RunningApp{}, Apps::frontmost(), StackGuard::normalWindows(), true);
-  auto outcome = desktop.workspace().launch({location, target});
-  if (!outcome.pid) {
-    guard.finish(StackGuard::Clock::now());
-    if (securityPromptShows()) throw ToolError(std::string(securityPrompt) + " The app starts once it is confirmed.");
-    throw ToolError("Could not start " + location + ": " + outcome.error + ".");
-  }
-  waitForWindows(*outcome.pid);
-  guard.finish(StackGuard::Clock::now());
-
-  auto app = runningWithPID(*outcome.pid);
+std::string report(pid_t pid, const std::string& location) {
+  auto app = runningWithPID(pid);
   if (!app) throw ToolError("The app started from " + location + " quit right away.");
   auto visible = Apps::windows(*app, true);
   auto count = std::count_if(visible.begin(), visible.end(), [](const WindowInfo& w) { return w.layer == 0; });
@@ -96,5 +97,7 @@ ToolResult Engine::launchApp(const std::string& query, const std::optional<std::
                      std::to_string(app->pid) + ") with " + std::to_string(count) +
                      " visible window(s). Call get_app_state next.";
   if (securityPromptShows()) text += std::string(" ") + securityPrompt;
-  return {text, std::nullopt};
+  return text;
 }
+
+}  // namespace Launching

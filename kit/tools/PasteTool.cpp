@@ -1,0 +1,21 @@
+#include "kit/common/PlatformTexts.hpp"
+#include "kit/tools/ToolRecords.hpp"
+#include "kit/tools/ToolSchema.hpp"
+
+namespace S = ToolSchema;
+
+Tool ToolRecords::paste() {
+  return {.name = "paste",
+          .description = std::string(PlatformTexts::pasteDescription()),
+          .properties = {{"app", S::app()},
+                         {"window_id", S::windowID()},
+                         {"text", S::typed("string", "Text, HTML, or newline-separated file paths.")},
+                         {"format", S::enumerated({"text", "html", "files"})}},
+          .required = {"app", "text"},
+          .checkArguments = [](const Arguments& a) {
+            a.string("app");
+            a.windowID();
+            a.string("text");
+            a.optionalString("format");
+          }};
+}

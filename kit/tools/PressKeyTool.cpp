@@ -1,0 +1,22 @@
+#include "kit/tools/ToolRecords.hpp"
+#include "kit/tools/ToolSchema.hpp"
+
+namespace S = ToolSchema;
+
+Tool ToolRecords::pressKey() {
+  return {.name = "press_key",
+          .description = "Press a key or chord such as Return, Escape, Tab, cmd+s, ctrl+shift+Tab, Page_Down, F5. "
+                         "Several chords separated by spaces are pressed in order.",
+          .properties = {{"app", S::app()},
+                         {"window_id", S::windowID()},
+                         {"key", S::typed("string")},
+                         {"duration", S::typed("number", "Seconds to hold the key.")}},
+          .required = {"app", "key"},
+          .mayNavigate = [](const Arguments&) { return true; },
+          .checkArguments = [](const Arguments& a) {
+            a.string("app");
+            a.windowID();
+            a.string("key");
+            a.doubleValue("duration");
+          }};
+}

@@ -1,0 +1,21 @@
+#include "kit/tools/ToolRecords.hpp"
+#include "kit/tools/ToolSchema.hpp"
+
+namespace S = ToolSchema;
+
+Tool ToolRecords::setValue() {
+  return {.name = "set_value",
+          .description = "Set an element directly: text of a field, number of a slider or stepper, true/false of a "
+                         "checkbox/radio/switch, or the option title of a pop-up menu, dropdown or combo box.",
+          .properties = {{"app", S::app()},
+                         {"window_id", S::windowID()},
+                         {"element_index", S::elementIndex()},
+                         {"value", S::typed("string")}},
+          .required = {"app", "element_index", "value"},
+          .checkArguments = [](const Arguments& a) {
+            a.string("app");
+            a.windowID();
+            a.requireInt("element_index");
+            a.string("value");
+          }};
+}

@@ -1,0 +1,42 @@
+#include "platform/sim/SimWindowServer.hpp"
+
+Json SimWindowServer::windowList(uint32_t options, WindowNumber relativeTo) {
+  std::lock_guard guard(model_.lock);
+  Json list = Json::array();
+  for (const auto& window : model_.windows) {
+    if (!model_.isShown(window)) continue;
+    bool onScreen = model_.isOnScreen(window);
+    if ((options & WindowListOption::onScreenOnly) && !onScreen) continue;
+    if ((options & WindowListOption::includingWindow) && !(options & WindowListOption::onScreenOnly) &&
+        window.id != relativeTo) {
+      continue;
+    }
+    const Rect& f = window.traits.frame;
+    list.push_back({{WindowKey::number, window.id},
+                    {WindowKey::ownerPID, window.pid},
+                    {WindowKey::ownerName, model_.apps.at(window.pid).record.name},
+                    {WindowKey::name, window.traits.title},
+                    {WindowKey::bounds, {{"X", f.origin.x}, {"Y", f.origin.y}, {"Width", f.size.width}, {"Height", f.size.height}}},
+                    {WindowKey::layer, window.traits.layer},
+                    {WindowKey::isOnscreen, onScreen},
+                    {WindowKey::alpha, window.traits.alpha}});
+  }
+  return list;
+}
+
+std::optional<pid_t> SimWindowServer::frontProcess() {
+  std::lock_guard guard(model_.lock);
+  return model_.front;
+}
+
+std::vector<SpaceID> SimWindowServer::spaces(WindowNumber window) {
+  std::lock_guard guard(model_.lock);
+  const SimModel::Window* found = model_.window(window);
+  if (found && found->traits.space != 0) return {found->traits.space};
+  return {};
+}
+
+std::set<SpaceID> SimWindowServer::visibleSpaces() {
+  std::lock_guard guard(model_.lock);
+  return model_.visibleSpaces;
+}

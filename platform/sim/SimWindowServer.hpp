@@ -1,0 +1,19 @@
+#pragma once
+#include "kit/platform/WindowServer.hpp"
+#include "platform/sim/SimModel.hpp"
+
+// The simulated window stack, Spaces and one display.
+class SimWindowServer : public WindowServer {
+ public:
+  explicit SimWindowServer(SimModel& model) : model_(model) {}
+
+  Json windowList(uint32_t options, WindowNumber relativeTo) override;
+  std::optional<pid_t> frontProcess() override;
+  std::optional<pid_t> keyFocusProcess() override { return frontProcess(); }
+  std::vector<SpaceID> spaces(WindowNumber window) override;
+  std::set<SpaceID> visibleSpaces() override;
+  std::vector<DisplayInfo> displays() override { return {{1, {{0, 0}, {1440, 900}}, true}}; }
+
+ private:
+  SimModel& model_;
+};
