@@ -1,15 +1,30 @@
 #include "kit/common/Files.hpp"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace Files {
+
+bool writeAll(int fd, const void* bytes, size_t count) {
+  const auto* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    ssize_t written = send(fd, next, count, MSG_NOSIGNAL);
+    if (written < 0 && errno == ENOTSOCK) written = write(fd, next, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    next += written;
+    count -= static_cast<size_t>(written);
+  }
+  return true;
+}
 
 std::optional<std::string> read(const std::string& path) {
   std::ifstream file(path, std::ios::binary);

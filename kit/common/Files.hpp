@@ -1,10 +1,16 @@
 #pragma once
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <sys/types.h>
 
-// Whole-file reads and writes that never leave a half-written file behind.
+// Whole-file reads and writes that never leave a half-written file behind, and whole
+// writes to a descriptor.
 namespace Files {
+
+// Writes every byte, repeating partial writes and interrupted calls; false once a write
+// fails. Never raises SIGPIPE on sockets, and allocates nothing, so a forked child may use it.
+bool writeAll(int fd, const void* bytes, size_t count);
 
 // The file's bytes, or none when it does not exist or cannot be read.
 std::optional<std::string> read(const std::string& path);

@@ -1,5 +1,7 @@
 #include "kit/common/Lines.hpp"
 
+#include "kit/common/Files.hpp"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,28 +9,12 @@
 #include <cerrno>
 
 namespace Lines {
-namespace {
-
-ssize_t writeSome(int fd, const char* bytes, size_t count) {
-  ssize_t written = send(fd, bytes, count, MSG_NOSIGNAL);
-  if (written < 0 && errno == ENOTSOCK) written = ::write(fd, bytes, count);
-  return written;
-}
-
-}  // namespace
 
 bool write(int fd, std::string_view message) {
   std::string buffer;
   buffer.reserve(message.size() + 1);
   buffer.append(message).push_back('\n');
-  size_t offset = 0;
-  while (offset < buffer.size()) {
-    ssize_t written = writeSome(fd, buffer.data() + offset, buffer.size() - offset);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    offset += static_cast<size_t>(written);
-  }
-  return true;
+  return Files::writeAll(fd, buffer.data(), buffer.size());
 }
 
 }  // namespace Lines

@@ -1,5 +1,7 @@
 #include "kit/common/Process.hpp"
 
+#include "kit/common/Files.hpp"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -23,16 +25,6 @@ bool readAll(int fd, void* buffer, size_t size) {
   return true;
 }
 
-void writeAll(int fd, const void* buffer, size_t size) {
-  const auto* bytes = static_cast<const char*>(buffer);
-  while (size > 0) {
-    ssize_t n = write(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-  }
-}
 
 std::vector<std::string> environmentOf(const Command& command) {
   if (command.ownEnvironment) return command.environment;
@@ -81,7 +73,7 @@ void placeStream(int source, int target, int null) {
   if (null > STDERR_FILENO) close(null);
   execvpe(command.executable.c_str(), argv, envp);
   const int error = errno;
-  writeAll(report, &error, sizeof error);
+  Files::writeAll(report, &error, sizeof error);
   _exit(127);
 }
 
@@ -113,7 +105,7 @@ Spawned start(const Command& command) {
       setsid();
       pid_t grandchild = fork();
       if (grandchild != 0) {
-        writeAll(report[1], &grandchild, sizeof grandchild);
+        Files::writeAll(report[1], &grandchild, sizeof grandchild);
         _exit(0);
       }
     }

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <mutex>
 
+#include "kit/common/Files.hpp"
 #include "kit/common/MainQueue.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/platform/Desktop.hpp"
@@ -32,16 +33,6 @@ std::optional<uint32_t> decimal(std::string_view text) {
   return value;
 }
 
-bool writeAll(const std::string& bytes) {
-  size_t offset = 0;
-  while (offset < bytes.size()) {
-    ssize_t written = write(STDOUT_FILENO, bytes.data() + offset, bytes.size() - offset);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    offset += static_cast<size_t>(written);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -88,7 +79,7 @@ void serve() {
     const uint32_t length = static_cast<uint32_t>(payload.size());
     std::string frame{char(length >> 24), char(length >> 16), char(length >> 8), char(length)};
     frame.append(payload.begin(), payload.end());
-    if (!writeAll(frame)) _exit(0);
+    if (!Files::writeAll(STDOUT_FILENO, frame.data(), frame.size())) _exit(0);
   }
   _exit(0);
 }

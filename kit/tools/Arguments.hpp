@@ -24,6 +24,20 @@ class Arguments {
   std::vector<std::pair<double, double>> points(const std::string& name) const;
   bool has(const std::string& name) const { return values_.contains(name); }
 
+  // The arguments that name where an input action goes, read in the order every tool
+  // reads them: app and window_id; with a spot also element_index, x and y.
+  struct Place {
+    std::string app;
+    std::optional<uint32_t> windowID;
+  };
+  struct Spot {
+    std::optional<int64_t> elementIndex;
+    std::optional<double> x;
+    std::optional<double> y;
+  };
+  Place place() const { return {string("app"), windowID()}; }
+  Spot spot() const { return {optionalInt("element_index"), doubleValue("x"), doubleValue("y")}; }
+
   static std::optional<double> number(const Json& value);
 
  private:

@@ -26,11 +26,8 @@ Tool ToolRecords::click() {
       .required = {"app"},
       .mayNavigate = [](const Arguments&) { return true; },
       .checkArguments = [](const Arguments& a) {
-        a.string("app");
-        a.windowID();
-        a.optionalInt("element_index");
-        a.doubleValue("x");
-        a.doubleValue("y");
+        a.place();
+        a.spot();
         parseMouseButton(a.optionalString("mouse_button"));
         a.optionalInt("click_count");
         a.optionalString("key");

@@ -33,8 +33,7 @@ void readArguments(const Arguments& a) {
   if (a.has("to_app") && !a.optionalString("to_app")) {
     throw ToolError("to_app must name a destination app; no drag was started.");
   }
-  a.string("app");
-  a.windowID();
+  a.place();
   for (const char* name : {"from_x", "from_y", "to_x", "to_y"}) {
     if (!a.doubleValue(name)) throw ToolError(std::string("Missing number \"") + name + "\".");
   }

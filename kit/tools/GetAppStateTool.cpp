@@ -11,8 +11,7 @@ Tool ToolRecords::getAppState() {
           .required = {"app"},
           .access = ToolAccess::observes,
           .run = [](const Arguments& a, Engine& engine) {
-            auto app = a.string("app");
-            auto windowID = a.windowID();
-            return engine.getAppState(app, windowID, false);
+            auto place = a.place();
+            return engine.getAppState(place.app, place.windowID, false);
           }};
 }

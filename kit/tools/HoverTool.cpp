@@ -14,10 +14,7 @@ Tool ToolRecords::hover() {
                          {"y", S::y()}},
           .required = {"app"},
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
-            a.optionalInt("element_index");
-            a.doubleValue("x");
-            a.doubleValue("y");
+            a.place();
+            a.spot();
           }};
 }

@@ -13,8 +13,7 @@ Tool ToolRecords::paste() {
                          {"format", S::enumerated({"text", "html", "files"})}},
           .required = {"app", "text"},
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
+            a.place();
             a.string("text");
             a.optionalString("format");
           }};

@@ -14,8 +14,7 @@ Tool ToolRecords::performSecondaryAction() {
           .required = {"app", "element_index", "action"},
           .mayNavigate = [](const Arguments&) { return true; },
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
+            a.place();
             a.requireInt("element_index");
             a.string("action");
           }};

@@ -14,8 +14,7 @@ Tool ToolRecords::pressKey() {
           .required = {"app", "key"},
           .mayNavigate = [](const Arguments&) { return true; },
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
+            a.place();
             a.string("key");
             a.doubleValue("duration");
           }};

@@ -15,11 +15,8 @@ Tool ToolRecords::scroll() {
                          {"pages", S::typed("number", "How far, in visible pages (default 1, fractions allowed).")}},
           .required = {"app", "direction"},
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
-            a.optionalInt("element_index");
-            a.doubleValue("x");
-            a.doubleValue("y");
+            a.place();
+            a.spot();
             a.string("direction");
             a.doubleValue("pages");
           }};

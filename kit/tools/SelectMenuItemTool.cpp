@@ -12,8 +12,7 @@ Tool ToolRecords::selectMenuItem() {
           .required = {"app", "path"},
           .mayNavigate = [](const Arguments&) { return true; },
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
+            a.place();
             a.string("path");
           }};
 }

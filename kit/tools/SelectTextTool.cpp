@@ -15,8 +15,7 @@ Tool ToolRecords::selectText() {
                          {"selection_type", S::enumerated({"text", "cursor_before", "cursor_after"})}},
           .required = {"app", "element_index", "text"},
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
+            a.place();
             a.requireInt("element_index");
             a.string("text");
             a.optionalString("prefix");

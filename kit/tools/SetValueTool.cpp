@@ -13,8 +13,7 @@ Tool ToolRecords::setValue() {
                          {"value", S::typed("string")}},
           .required = {"app", "element_index", "value"},
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
+            a.place();
             a.requireInt("element_index");
             a.string("value");
           }};

@@ -15,8 +15,7 @@ Tool ToolRecords::typeText() {
             return text && text->find('\n') != std::string::npos;
           },
           .checkArguments = [](const Arguments& a) {
-            a.string("app");
-            a.windowID();
+            a.place();
             a.string("text");
           }};
 }

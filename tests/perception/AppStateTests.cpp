@@ -103,3 +103,24 @@ TEST(AppState, AfterAnActionANewDialogIsReported) {
   result = scene.engine().stateAfterAction(scene.app(app), before, false);
   EXPECT_EQ(result.text, "The new state could not be read (Editor has no open window.); call get_app_state.");
 }
+
+TEST(AppState, AfterAnActionTheWindowThatTookTheInputIsReported) {
+  SimScene scene;
+  pid_t app = scene->addApp({.name = "Editor"});
+  WindowNumber first = scene->addWindow(app, {.title = "First"});
+  WindowNumber second = scene->addWindow(app, {.title = "Second"});
+  scene.state(app, false, first);
+  const std::set<WindowNumber> before{first, second};
+
+  // The latest state is of the first window, but the input went to the second.
+  auto target = scene.engine().inputTarget("Editor", second);
+  EXPECT_EQ(target.window.id, second);
+  EXPECT_EQ(scene.engine().lastInputWindow, second);
+  auto result = scene.engine().stateAfterAction(scene.app(app), before, false);
+  EXPECT_NE(result.text.find("Window " + std::to_string(second) + ": \"Second\""), std::string::npos) << result.text;
+
+  // Without a window id the target is the window of the latest state.
+  EXPECT_EQ(scene.engine().inputTarget("Editor", std::nullopt).window.id, second);
+  scene->closeWindow(second);
+  EXPECT_EQ(scene.engine().inputTarget("Editor", std::nullopt).window.id, first) << "the main window once it is gone";
+}

@@ -10,26 +10,10 @@
 #include "kit/protocol/AgentSocket.hpp"
 #include "kit/protocol/SocketServer.hpp"
 #include "kit/common/ToolError.hpp"
+#include "tests/support/ScopedEnvironment.hpp"
 #include "tests/support/TempDirectory.hpp"
 
 namespace {
-
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnvironment() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 mode_t permissions(const std::string& path) {
   struct stat info {};
