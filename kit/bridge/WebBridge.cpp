@@ -87,7 +87,15 @@ const std::shared_ptr<WebBridge>& WebBridge::shared() {
   return bridge;
 }
 
-bool WebBridge::isEnabled() const { return options_.settings.boolValue(enabledKey).value_or(false); }
+bool WebBridge::isEnabled() const {
+  // A read that fails (no descriptors left, a file being replaced) keeps the last known
+  // value, so the bridge never switches itself off.
+  if (auto settings = options_.settings.read()) {
+    auto found = settings->find(enabledKey);
+    lastKnownEnabled_ = found != settings->end() && found->is_boolean() && found->get<bool>();
+  }
+  return lastKnownEnabled_;
+}
 
 void WebBridge::setEnabled(bool enabled) {
   if (isEnabled() == enabled) return;

@@ -82,6 +82,7 @@ class WebBridge : public std::enable_shared_from_this<WebBridge> {
   void postChanged();
 
   Options options_;
+  mutable std::atomic<bool> lastKnownEnabled_{false};
   mutable std::mutex lock_;  // guards everything below; released before any session's lock is taken
   std::optional<WebBridgeServer> server_;
   std::shared_ptr<PollTask> pollTask_;

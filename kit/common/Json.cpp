@@ -36,4 +36,6 @@ std::string compact(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+std::string pretty(const Json& value) { return value.dump(2, ' ', false, Json::error_handler_t::replace); }
+
 }  // namespace JsonText

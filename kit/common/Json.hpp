@@ -18,5 +18,7 @@ std::optional<Json> parse(std::string_view text);
 
 // Compact text without escaped slashes; invalid UTF-8 in strings is replaced, never thrown.
 std::string compact(const Json& value);
+// The same, indented by two spaces per level.
+std::string pretty(const Json& value);
 
 }  // namespace JsonText

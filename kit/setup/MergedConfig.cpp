@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "kit/common/Text.hpp"
+#include "kit/setup/JsonEdit.hpp"
+#include "kit/setup/JsonOutline.hpp"
 #include "kit/setup/TOMLLines.hpp"
 
 namespace MergedConfig {
@@ -16,20 +18,25 @@ bool isServerTable(const std::vector<std::string>& path) {
 
 std::optional<std::string> json(const std::optional<std::string>& data, const std::string& container,
                                 const std::string& name, const Json& entry) {
-  Json document = Json::object();
-  if (data && !Text::trimmed(*data).empty()) {
-    document = Json::parse(*data, nullptr, false);
-    if (document.is_discarded() || !document.is_object()) throw Unreadable();
+  const Json servers{{name, entry}};
+  if (!data || Text::trimmed(*data).empty()) return JsonText::pretty(Json{{container, servers}}) + "\n";
+  auto document = JsonText::parse(*data);
+  auto outline = JsonOutline::read(*data);
+  if (!document || !document->is_object() || !outline) throw Unreadable();
+  auto found = document->find(container);
+  if (found != document->end() && !found->is_object()) throw Unreadable();
+  if (found != document->end() && found->contains(name) && (*found)[name] == entry) return std::nullopt;
+
+  JsonEdit edit(*data);
+  const JsonOutline::Member* held = outline->top.member(container);
+  if (!held) {
+    edit.addMember(outline->top, container, servers);
+  } else if (const JsonOutline::Member* current = held->object.front().member(name)) {
+    edit.replaceValue(*current, entry);
+  } else {
+    edit.addMember(held->object.front(), name, entry);
   }
-  Json servers = Json::object();
-  if (auto found = document.find(container); found != document.end()) {
-    if (!found->is_object()) throw Unreadable();
-    servers = *found;
-  }
-  if (auto current = servers.find(name); current != servers.end() && *current == entry) return std::nullopt;
-  servers[name] = entry;
-  document[container] = servers;
-  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return edit.text();
 }
 
 std::string tomlQuoted(const std::string& text) {

@@ -7,6 +7,7 @@
 
 // The configuration texts with Tarnwick's entry in them. Each returns none when the text
 // already holds the entry, and throws Unreadable for a text it cannot edit with certainty.
+// Everything else in the text stays as it was written, byte for byte.
 namespace MergedConfig {
 
 struct Unreadable : std::runtime_error {

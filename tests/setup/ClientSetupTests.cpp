@@ -143,3 +143,42 @@ TEST(RunProcessLimits, ReportsWhatCannotStart) {
   EXPECT_EQ(result.status, -1);
   EXPECT_EQ(result.output, "No such file or directory");
 }
+
+TEST(MergedConfigText, JsonIsEditedInPlaceInItsOwnLayout) {
+  const Json entry{{"command", "/t"}, {"args", {"mcp"}}};
+  auto merged = [&](const std::string& text) { return MergedConfig::json(text, "mcpServers", "tarnwick", entry); };
+  // Numbers, key order and everything else stay as written.
+  EXPECT_EQ(merged(R"({"b": 12345678901234567890123, "a": -0, "c": 1E2, "mcpServers": {"x": 1}})"),
+            R"({"b": 12345678901234567890123, "a": -0, "c": 1E2, "mcpServers": {"x": 1, "tarnwick": {"args":["mcp"],"command":"/t"}}})"
+            "\n");
+  EXPECT_EQ(merged("{\n  \"z\": 1,\n  \"mcpServers\": {\n    \"x\": {}\n  }\n}\n"),
+            "{\n  \"z\": 1,\n  \"mcpServers\": {\n    \"x\": {},\n    \"tarnwick\": {\n      \"args\": [\n        \"mcp\"\n"
+            "      ],\n      \"command\": \"/t\"\n    }\n  }\n}\n");
+  EXPECT_EQ(merged("{\n\t\"z\": 1\n}"),
+            "{\n\t\"z\": 1,\n\t\"mcpServers\": {\n\t\t\"tarnwick\": {\n\t\t\t\"args\": [\n\t\t\t\t\"mcp\"\n\t\t\t],\n"
+            "\t\t\t\"command\": \"/t\"\n\t\t}\n\t}\n}\n");
+  EXPECT_EQ(merged("{\"mcpServers\": {}}"), "{\"mcpServers\": {\"tarnwick\": {\"args\":[\"mcp\"],\"command\":\"/t\"}}}\n");
+  EXPECT_EQ(merged("{}"), "{\"mcpServers\": {\"tarnwick\":{\"args\":[\"mcp\"],\"command\":\"/t\"}}}\n");
+  // An older entry is replaced where it stands.
+  EXPECT_EQ(merged(R"({"mcpServers": {"tarnwick": {"command": "/old"}, "y": [1, 2.50]}})"),
+            R"({"mcpServers": {"tarnwick": {"args":["mcp"],"command":"/t"}, "y": [1, 2.50]}})" "\n");
+  EXPECT_EQ(merged(R"({"mcpServers": {"tarnwick": 7}})"), R"({"mcpServers": {"tarnwick": {"args":["mcp"],"command":"/t"}}})" "\n");
+  EXPECT_EQ(merged(R"({"mcpServers": {"tarnwick": {"command": "/t", "args": ["mcp"]}}})"), std::nullopt);
+}
+
+TEST(MergedConfigText, JsonThatNoEditCouldBeSureOfIsRefused) {
+  const Json entry{{"command", "/t"}};
+  auto refused = [&](const std::string& text) {
+    try {
+      MergedConfig::json(text, "mcpServers", "tarnwick", entry);
+      return false;
+    } catch (const MergedConfig::Unreadable&) {
+      return true;
+    }
+  };
+  EXPECT_TRUE(refused(R"({"a": 1, "a": 2})")) << "a repeated key";
+  EXPECT_TRUE(refused(R"({"mcpServers": {"x": {"k": 1, "k": 1}}})")) << "a repeated key deeper down";
+  EXPECT_TRUE(refused(std::string(50000, '[') + std::string(50000, ']'))) << "nested beyond the parser's limit";
+  EXPECT_TRUE(refused("{\"x\": " + std::string(300, '[') + std::string(300, ']') + "}"));
+  EXPECT_FALSE(refused("{\"x\": " + std::string(100, '[') + std::string(100, ']') + "}"));
+}
