@@ -35,26 +35,26 @@ std::optional<std::string> read(const std::string& path) {
   return data.str();
 }
 
-bool writeAtomically(const std::string& path, const std::string& data, mode_t permissions) {
+bool writeAtomically(const std::string& path, const std::string& data, mode_t permissions, std::optional<Owner> owner) {
   static std::atomic<uint64_t> temporaries{0};
   const std::filesystem::path target(path);
   const std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".tmp." +
                                                          std::to_string(getpid()) + "." + std::to_string(++temporaries)))
                                     .string();
-  // Created with its final permissions, so no one else can ever read it.
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions & 0777);
+  // Created with its final permissions, so no one else can ever read it; O_EXCL with
+  // O_NOFOLLOW never writes through a link someone placed there.
+  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, permissions & 0600);
   if (fd < 0) return false;
-  size_t written = 0;
-  while (written < data.size()) {
-    ssize_t count = write(fd, data.data() + written, data.size() - written);
-    if (count <= 0) break;
-    written += static_cast<size_t>(count);
-  }
   // open() applies the umask; the permissions asked for are the ones meant.
-  bool ok = written == data.size() && fchmod(fd, permissions) == 0 && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
+  bool ok = writeAll(fd, data.data(), data.size()) && (!owner || fchown(fd, owner->user, owner->group) == 0) &&
+            fchmod(fd, permissions & 07777) == 0 && fsync(fd) == 0;
+  int error = ok ? 0 : errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
   if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
-  const int error = errno;
+  if (ok) error = errno;
   unlink(temporary.c_str());
   errno = error;
   return false;

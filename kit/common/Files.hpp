@@ -15,8 +15,14 @@ bool writeAll(int fd, const void* bytes, size_t count);
 // The file's bytes, or none when it does not exist or cannot be read.
 std::optional<std::string> read(const std::string& path);
 
-// Writes a temporary file beside the target with the given permissions, then renames
-// it over the target. False on any failure, with the target untouched.
-bool writeAtomically(const std::string& path, const std::string& data, mode_t permissions);
+// Writes a temporary file beside the target, created with the given permissions (and
+// owner, when given), then renames it over the target: a link at the target is replaced,
+// never followed. False on any failure, errno set, with the target untouched.
+struct Owner {
+  uid_t user;
+  gid_t group;
+};
+bool writeAtomically(const std::string& path, const std::string& data, mode_t permissions,
+                     std::optional<Owner> owner = std::nullopt);
 
 }  // namespace Files

@@ -46,8 +46,10 @@ bool makePrivateDirectory(const std::string& path) {
     if (partial.empty()) continue;
     if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
   }
+  // A folder of this user that others may enter is tightened; one of another user is refused.
   struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid()) return false;
+  return (info.st_mode & 077) == 0 || chmod(path.c_str(), 0700) == 0;
 }
 
 std::string ownExecutable() {

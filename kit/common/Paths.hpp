@@ -9,7 +9,8 @@ std::string home();
 std::string stateDirectory();
 // $XDG_CONFIG_HOME/tarnwick, by default ~/.config/tarnwick: the settings file.
 std::string configDirectory();
-// Creates the directory and its missing parents with permissions 0700; false on failure.
+// Creates the directory and its missing parents with permissions 0700, and tightens an
+// existing one of this user to 0700; false on failure and for a folder of another user.
 bool makePrivateDirectory(const std::string& path);
 // This process's own executable, absolute.
 std::string ownExecutable();

@@ -14,11 +14,15 @@ namespace AgentSocket {
 
 std::string path() {
   if (const char* configured = std::getenv("TARNWICK_SOCKET"); configured != nullptr && *configured != '\0') {
-    return configured;
+    return std::string(configured).substr(0, maxPathBytes);
   }
   std::string directory = Paths::stateDirectory();
   Paths::makePrivateDirectory(directory);
-  return directory + "/tarnwick.sock";
+  return (directory + "/tarnwick.sock").substr(0, maxPathBytes);
+}
+
+bool isInStateDirectory(const std::string& path) {
+  return path == (Paths::stateDirectory() + "/tarnwick.sock").substr(0, maxPathBytes);
 }
 
 sockaddr_un address(const std::string& path) {

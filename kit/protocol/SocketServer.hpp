@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kit/common/ToolError.hpp"
+#include "kit/protocol/AgentSocket.hpp"
 #include "kit/protocol/MCPConnection.hpp"
 #include "kit/tools/CursorPresenter.hpp"
 
@@ -18,7 +19,7 @@ class SocketServer {
  public:
   SocketServer(std::string path, std::weak_ptr<CursorPresenter> presenter,
                MCPConnection::ControlHandler control = {})
-      : path_(std::move(path)) {
+      : path_(path.substr(0, AgentSocket::maxPathBytes)) {
     connections_->presenter = std::move(presenter);
     connections_->control = std::move(control);
   }

@@ -52,16 +52,43 @@ std::optional<std::string> readFile(const std::string& path) {
   return data.str();
 }
 
-// Backup, then a temporary file beside it, then the rename: the only writes.
-void writeFile(const std::string& data, const std::string& path, bool existed) {
-  std::error_code error;
-  fs::perms permissions = fs::perms::owner_read | fs::perms::owner_write;
-  if (existed) {
-    permissions = fs::status(path, error).permissions();
-    fs::copy_file(path, path + ".tarnwick.bak", fs::copy_options::overwrite_existing, error);
-    if (error) throw Failed{{Failure::Kind::fileError, error.message()}};
+// The file a configuration path names: links are followed to their target, also a
+// target that does not exist yet, so that the link stays a link.
+std::string linkTarget(const std::string& path) {
+  constexpr int maxLinks = 40;
+  fs::path current = path;
+  for (int followed = 0; followed < maxLinks; ++followed) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(current, error))) return current.string();
+    fs::path next = fs::read_symlink(current, error);
+    if (error) throw Failed{{Failure::Kind::fileError, "Could not read the link " + current.string()}};
+    current = next.is_absolute() ? next : current.parent_path() / next;
   }
-  if (!Files::writeAtomically(path, data, static_cast<mode_t>(permissions))) {
+  throw Failed{{Failure::Kind::linkLoop, path}};
+}
+
+// A read-only file is the user's decision; root would be allowed to write it anyway.
+bool isReadOnly(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return false;
+  return (info.st_mode & S_IWUSR) == 0 || access(path.c_str(), W_OK) != 0;
+}
+
+// Backup, then a temporary file beside it, then the rename: the only writes. Both keep
+// the original's mode and owner; links at their places are replaced, never followed.
+void writeFile(const std::string& data, const std::string& path, const std::optional<std::string>& original) {
+  mode_t permissions = 0600;
+  std::optional<Files::Owner> owner;
+  if (original) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) throw Failed{{Failure::Kind::fileError, path + ": " + std::strerror(errno)}};
+    permissions = info.st_mode & 07777;
+    owner = Files::Owner{info.st_uid, info.st_gid};
+    if (!Files::writeAtomically(path + ".tarnwick.bak", *original, permissions, owner)) {
+      throw Failed{{Failure::Kind::fileError, "Could not write the backup of " + path + ": " + std::strerror(errno)}};
+    }
+  }
+  if (!Files::writeAtomically(path, data, permissions, owner)) {
     throw Failed{{Failure::Kind::fileError, "Could not write " + path + ": " + std::strerror(errno)}};
   }
 }
@@ -158,10 +185,9 @@ ClientSetup::Outcome ClientSetup::addToClaudeCode(const std::string& cli) const 
 ClientSetup::Outcome ClientSetup::updateFile(
     const std::string& file,
     const std::function<std::optional<std::string>(const std::optional<std::string>&)>& merge) const {
-  std::error_code error;
-  std::string resolved = fs::weakly_canonical(file, error).string();
-  if (error) resolved = file;
+  std::string resolved = file;
   try {
+    resolved = linkTarget(file);
     auto data = readFile(resolved);
     std::optional<std::string> merged;
     try {
@@ -170,8 +196,9 @@ ClientSetup::Outcome ClientSetup::updateFile(
       return failed(Failure::Kind::unreadableConfig, resolved);
     }
     if (!merged) return {Outcome::Kind::connected, std::nullopt, ""};
+    if (data && isReadOnly(resolved)) return failed(Failure::Kind::readOnlyConfig, resolved);
     if (dryRun) return {Outcome::Kind::wouldChange, std::nullopt, resolved};
-    writeFile(*merged, resolved, data.has_value());
+    writeFile(*merged, resolved, data);
     return {Outcome::Kind::connected, std::nullopt, ""};
   } catch (const Failed& failure) {
     return {Outcome::Kind::failed, failure.failure, ""};

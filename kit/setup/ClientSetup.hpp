@@ -13,7 +13,7 @@
 struct ClientSetup {
   enum class Client { claudeCode, claudeDesktop, codex, cursor, vsCode };
   struct Failure {
-    enum class Kind { unreadableConfig, commandFailed, fileError } kind;
+    enum class Kind { unreadableConfig, readOnlyConfig, linkLoop, commandFailed, fileError } kind;
     std::string text;  // the resolved path, the tool's output, or the error's description
   };
   struct Outcome {

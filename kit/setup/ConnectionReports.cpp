@@ -38,6 +38,14 @@ std::string detail(const ClientSetup::Outcome& outcome, const std::string& home,
       return shortenedHome(failure.text, home) +
              (german ? " konnte nicht sicher gelesen werden und wurde daher nicht verändert."
                      : " could not be read safely, so it was left unchanged.");
+    case Failure::readOnlyConfig:
+      return shortenedHome(failure.text, home) +
+             (german ? " ist schreibgeschützt und wurde daher nicht verändert."
+                     : " is read-only, so it was left unchanged.");
+    case Failure::linkLoop:
+      return shortenedHome(failure.text, home) +
+             (german ? " ist ein symbolischer Link, der auf sich selbst zurückführt; er wurde nicht verändert."
+                     : " is a symbolic link that leads back to itself, so it was left unchanged.");
     case Failure::commandFailed: return (german ? "Die Claude-CLI meldete: " : "The Claude CLI reported: ") + failure.text;
     case Failure::fileError:
       return (german ? "Die Konfiguration konnte nicht gespeichert werden: " : "Could not save the configuration: ") +

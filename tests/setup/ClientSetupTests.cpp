@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -181,4 +182,50 @@ TEST(MergedConfigText, JsonThatNoEditCouldBeSureOfIsRefused) {
   EXPECT_TRUE(refused(std::string(50000, '[') + std::string(50000, ']'))) << "nested beyond the parser's limit";
   EXPECT_TRUE(refused("{\"x\": " + std::string(300, '[') + std::string(300, ']') + "}"));
   EXPECT_FALSE(refused("{\"x\": " + std::string(100, '[') + std::string(100, ']') + "}"));
+}
+
+TEST_F(Home, WritesKeepTheModeAndOwnerAndNeverFollowALinkAtTheBackup) {
+  const std::string config = path(".cursor/mcp.json");
+  put(config, "{}");
+  chmod(config.c_str(), 0640);
+  if (geteuid() != 0) GTEST_SKIP() << "giving the file another owner needs root";
+  ASSERT_EQ(chown(config.c_str(), 65534, 65534), 0);
+  put(path("victim.txt"), "precious");
+  fs::create_symlink(path("victim.txt"), config + ".tarnwick.bak");
+
+  EXPECT_EQ(detail(Client::cursor), "Connected");
+  struct stat info {};
+  ASSERT_EQ(stat(config.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(slurp(path("victim.txt")), "precious") << "the link at the backup's place was replaced, not followed";
+  EXPECT_FALSE(fs::is_symlink(config + ".tarnwick.bak"));
+  EXPECT_EQ(slurp(config + ".tarnwick.bak"), "{}");
+  ASSERT_EQ(stat((config + ".tarnwick.bak").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  for (const auto& entry : fs::directory_iterator(path(".cursor"))) {
+    EXPECT_EQ(entry.path().string().find(".tmp."), std::string::npos) << "no temporary file is left";
+  }
+}
+
+TEST_F(Home, LinkedConfigsStayLinksAndLoopsAndReadOnlyFilesAreLeftAlone) {
+  const std::string config = path(".cursor/mcp.json");
+  fs::create_directories(path(".cursor"));
+  fs::create_directories(path("dotfiles"));
+  fs::create_symlink("../dotfiles/cursor.json", config);  // dangling, relative
+  EXPECT_EQ(detail(Client::cursor), "Connected");
+  EXPECT_TRUE(fs::is_symlink(config));
+  EXPECT_TRUE(Json::parse(slurp(path("dotfiles/cursor.json")))["mcpServers"].contains("tarnwick"));
+
+  fs::remove(config);
+  fs::create_symlink(config, config);
+  EXPECT_EQ(detail(Client::cursor), "~/.cursor/mcp.json is a symbolic link that leads back to itself, so it was left unchanged.");
+  EXPECT_TRUE(fs::is_symlink(config));
+
+  fs::remove(config);
+  put(config, R"({"mcpServers": {}})");
+  chmod(config.c_str(), 0444);
+  EXPECT_EQ(detail(Client::cursor), "~/.cursor/mcp.json is read-only, so it was left unchanged.");
+  EXPECT_EQ(slurp(config), R"({"mcpServers": {}})");
+  EXPECT_FALSE(fs::exists(config + ".tarnwick.bak"));
 }
