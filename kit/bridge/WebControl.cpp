@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "kit/common/Text.hpp"
 #include "kit/common/ToolError.hpp"
 
 namespace WebControl {
@@ -38,7 +39,9 @@ std::string connectionList(WebBridge& bridge) {
   }
   std::string text;
   for (const auto& connection : connections) {
-    text += connection.id + "  " + (connection.client.empty() ? "(unnamed)" : connection.client) + "  connected " +
+    // Both come from the relay service: never let them drive the user's terminal.
+    text += Text::printable(connection.id) + "  " +
+            (connection.client.empty() ? "(unnamed)" : Text::printable(connection.client)) + "  connected " +
             localTime(connection.createdAt) + ", last used " + localTime(connection.lastUsedAt) + "\n";
   }
   text.pop_back();
@@ -75,7 +78,7 @@ std::string perform(WebBridge& bridge, const Json& params) {
     const std::string id = stringParameter(params, "id");
     if (id.empty()) throw ToolError("Name the connection to revoke, or \"all\".");
     bridge.revoke(id);
-    return id == "all" ? "Every browser assistant was disconnected." : "Disconnected " + id + ".";
+    return id == "all" ? "Every browser assistant was disconnected." : "Disconnected " + Text::printable(id) + ".";
   }
   throw ToolError("Unknown web command \"" + command + "\". Use on, off, status, code, connections or revoke.");
 }

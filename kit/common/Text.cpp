@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace Text {
 
@@ -153,6 +154,47 @@ std::string validUTF8(std::string_view text) {
     }
   }
   return result;
+}
+
+}  // namespace Text
+
+namespace Text {
+
+std::string printable(std::string_view text) {
+  const std::string valid = validUTF8(text);
+  std::string result;
+  for (size_t i = 0; i < valid.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(valid[i]);
+    // C1 controls are U+0080 to U+009F: 0xC2 then 0x80 to 0x9F in UTF-8.
+    const bool c1 = byte == 0xC2 && i + 1 < valid.size() && static_cast<unsigned char>(valid[i + 1]) <= 0x9F;
+    if (byte < 0x20 || byte == 0x7F || c1) {
+      const unsigned value = c1 ? static_cast<unsigned char>(valid[++i]) : byte;
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", value);
+      result += escaped;
+    } else {
+      result += valid[i];
+    }
+  }
+  return result;
+}
+
+std::string lastLines(std::string_view text, size_t lines) {
+  // Where each line starts; a final line break ends the last line, it starts none.
+  std::vector<size_t> starts{0};
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '\n') starts.push_back(i + 1);
+  }
+  const size_t cut = starts.size() > lines ? starts.size() - lines : 0;
+  std::string tail(text.substr(starts[cut]));
+  // A single endless line is cut as well, at a character boundary.
+  constexpr size_t maxBytes = 4000;
+  if (tail.size() > maxBytes) {
+    size_t from = tail.size() - maxBytes;
+    while (from < tail.size() && (static_cast<unsigned char>(tail[from]) & 0xC0) == 0x80) ++from;
+    tail = "\u2026" + tail.substr(from);
+  }
+  return cut == 0 ? tail : "(" + std::to_string(cut) + " earlier lines not shown)\n" + tail;
 }
 
 }  // namespace Text

@@ -37,3 +37,15 @@ bool isValidUTF8(std::string_view text);
 std::string validUTF8(std::string_view text);
 
 }  // namespace Text
+
+namespace Text {
+
+// Text from elsewhere made safe to print on a terminal: control characters (C0, DEL and
+// C1, escape sequences among them) shown as \xNN, invalid UTF-8 replaced.
+std::string printable(std::string_view text);
+
+// The last `lines` lines of a long output, after a line that says how many were cut, and
+// at most its last 4000 bytes.
+std::string lastLines(std::string_view text, size_t lines);
+
+}  // namespace Text

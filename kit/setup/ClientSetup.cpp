@@ -178,7 +178,13 @@ ClientSetup::Outcome ClientSetup::addToClaudeCode(const std::string& cli) const 
   run(cli, {"mcp", "remove", "--scope", "user", serverName}, environment);
   CommandResult result = run(cli, add, environment);
   if (result.status == 0) return {Outcome::Kind::connected, std::nullopt, ""};
-  std::string output = Text::trimmed(result.output);
+  // The tool may print without end, and anything: the report keeps its last lines, printable.
+  std::string output;
+  for (std::string_view rest = Text::lastLines(Text::trimmed(result.output), 5); !rest.empty();) {
+    const size_t end = std::min(rest.find('\n'), rest.size());
+    output += (output.empty() ? "" : "\n") + Text::printable(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
   return failed(Failure::Kind::commandFailed, output.empty() ? "exit status " + std::to_string(result.status) : output);
 }
 

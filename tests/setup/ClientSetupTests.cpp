@@ -229,3 +229,11 @@ TEST_F(Home, LinkedConfigsStayLinksAndLoopsAndReadOnlyFilesAreLeftAlone) {
   EXPECT_EQ(slurp(config), R"({"mcpServers": {}})");
   EXPECT_FALSE(fs::exists(config + ".tarnwick.bak"));
 }
+
+TEST_F(Home, TheClaudeToolsOutputIsReportedByItsLastLinesAndNeverDrivesTheTerminal) {
+  put(path(".local/bin/claude"),
+      "#!/bin/sh\n[ \"$2\" = add ] || exit 0\nseq 1 100000\nprintf 'fine\\033[2J\\n'\nexit 1\n");
+  chmod(path(".local/bin/claude").c_str(), 0755);
+  EXPECT_EQ(detail(Client::claudeCode),
+            "The Claude CLI reported: (99996 earlier lines not shown)\n99997\n99998\n99999\n100000\nfine\\x1B[2J");
+}
