@@ -179,8 +179,9 @@ ClientSetup::Outcome ClientSetup::addToClaudeCode(const std::string& cli) const 
   CommandResult result = run(cli, add, environment);
   if (result.status == 0) return {Outcome::Kind::connected, std::nullopt, ""};
   // The tool may print without end, and anything: the report keeps its last lines, printable.
+  const std::string tail = Text::lastLines(Text::trimmed(result.output), 5);
   std::string output;
-  for (std::string_view rest = Text::lastLines(Text::trimmed(result.output), 5); !rest.empty();) {
+  for (std::string_view rest = tail; !rest.empty();) {
     const size_t end = std::min(rest.find('\n'), rest.size());
     output += (output.empty() ? "" : "\n") + Text::printable(rest.substr(0, end));
     rest.remove_prefix(std::min(end + 1, rest.size()));
