@@ -15,6 +15,7 @@
 #include "kit/common/MainQueue.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/protocol/AgentSocket.hpp"
+#include "kit/protocol/JsonRpc.hpp"
 #include "kit/common/Lines.hpp"
 #include "kit/common/ToolError.hpp"
 
@@ -335,9 +336,10 @@ void WebBridge::release(const std::string& sessionID, const std::shared_ptr<Loca
 
 void WebBridge::refuse(const std::string& sessionID, const std::string& message) {
   auto request = JsonText::parse(message);
-  if (!request || !request->is_object() || !request->contains("method") || !request->contains("id")) return;
-  Json answer{{"jsonrpc", "2.0"}, {"id", (*request)["id"]}, {"error", {{"code", -32000}, {"message", refusedRequest}}}};
-  std::thread([self = shared_from_this(), sessionID, line = JsonText::compact(answer)] {
+  auto id = JsonRpc::idText(message);
+  if (!request || !request->is_object() || !request->contains("method") || !id) return;
+  const std::string answer = JsonRpc::answer(*id, "error", {{"code", -32000}, {"message", refusedRequest}});
+  std::thread([self = shared_from_this(), sessionID, line = answer] {
     self->postReply(sessionID, line);
   }).detach();
 }

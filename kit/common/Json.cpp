@@ -28,8 +28,10 @@ bool nestsTooDeep(std::string_view text) {
 std::optional<Json> parse(std::string_view text) {
   if (nestsTooDeep(text)) return std::nullopt;
   Json value = Json::parse(text.begin(), text.end(), nullptr, false);
-  if (value.is_discarded()) return std::nullopt;
-  return value;
+  if (!value.is_discarded()) return value;
+  WideJson wide = WideJson::parse(text.begin(), text.end(), nullptr, false);
+  if (wide.is_discarded()) return std::nullopt;
+  return Json(wide);
 }
 
 std::string compact(const Json& value) {

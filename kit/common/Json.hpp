@@ -1,11 +1,17 @@
 #pragma once
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
+#include <map>
 #include <optional>
+#include <vector>
 #include <string>
 #include <string_view>
 
 using Json = nlohmann::json;
+// The same values with numbers read as long double, so that a number beyond a double's
+// range (1e400) is still read rather than refused.
+using WideJson = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, long double>;
 
 namespace JsonText {
 
@@ -14,6 +20,7 @@ namespace JsonText {
 inline constexpr int maxDepth = 256;
 
 // The parsed value, or none for text that is not JSON or nests deeper than maxDepth.
+// Numbers beyond a double's range read as infinite (and are written as null).
 std::optional<Json> parse(std::string_view text);
 
 // Compact text without escaped slashes; invalid UTF-8 in strings is replaced, never thrown.

@@ -23,6 +23,7 @@ void LineReader::append(const char* bytes, size_t count) {
   buffer_.append(bytes, count);
   if (bufferHasLine()) return;
   if (buffer_.size() > maxLine_) {
+    discardedBeginning_ = buffer_.substr(0, beginningKept);
     buffer_.clear();
     scanned_ = 0;
     discarding_ = true;
@@ -37,6 +38,7 @@ bool LineReader::bufferHasLine() {
   }
   if (discarding_) {
     // The rest of an oversized line ends here; drop it and look again.
+    oversized_.push_back(std::move(discardedBeginning_));
     buffer_.erase(0, newline + 1);
     scanned_ = 0;
     discarding_ = false;
@@ -50,12 +52,15 @@ std::optional<std::string> LineReader::next() {
   char area[readSize];
   for (;;) {
     while (bufferHasLine()) {
+      deliverOversized();
       size_t newline = scanned_;
       std::string line = buffer_.substr(0, newline);
       buffer_.erase(0, newline + 1);
       scanned_ = 0;
-      if (!line.empty() && line.size() <= maxLine_) return line;
+      if (line.size() > maxLine_) oversized_.push_back(line.substr(0, beginningKept));
+      else if (!line.empty()) return line;
     }
+    deliverOversized();
     ssize_t count = read(fd_, area, sizeof area);
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) return std::nullopt;
@@ -63,10 +68,18 @@ std::optional<std::string> LineReader::next() {
   }
 }
 
+void LineReader::deliverOversized() {
+  while (!oversized_.empty()) {
+    const std::string beginning = std::move(oversized_.front());
+    oversized_.pop_front();
+    if (onOversized_) onOversized_(beginning);
+  }
+}
+
 bool LineReader::hasQueuedLine() {
   char area[readSize];
   for (;;) {
-    if (bufferHasLine()) return true;
+    if (!oversized_.empty() || bufferHasLine()) return true;
     pollfd entry{fd_, POLLIN, 0};
     if (poll(&entry, 1, 0) <= 0 || (entry.revents & POLLIN) == 0) return false;
     ssize_t count = recv(fd_, area, sizeof area, MSG_DONTWAIT);

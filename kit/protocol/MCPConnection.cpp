@@ -9,6 +9,7 @@
 #include "kit/common/Log.hpp"
 #include "kit/common/Text.hpp"
 #include "kit/protocol/Base64.hpp"
+#include "kit/protocol/JsonRpc.hpp"
 #include "kit/protocol/ServerInstructions.hpp"
 #include "kit/tools/Catalogue.hpp"
 #include "kit/common/ToolError.hpp"
@@ -44,7 +45,10 @@ std::string seconds(double value) {
 MCPConnection::MCPConnection(int socket, int64_t sessionID, std::weak_ptr<CursorPresenter> presenter,
                              ControlHandler control)
     : socket_(socket), sessionID_(sessionID), presenter_(std::move(presenter)), control_(std::move(control)),
-      fromThisProcess_(peerIsThisProcess(socket)), reader_(socket) {}
+      fromThisProcess_(peerIsThisProcess(socket)),
+      reader_(socket, LineReader::defaultMaxLine, [this](std::string_view beginning) {
+        sendLine(JsonRpc::tooLong(beginning, LineReader::defaultMaxLine));
+      }) {}
 
 std::shared_ptr<AgentSession> MCPConnection::run() {
   while (auto line = reader_.next()) handle(*line);
@@ -52,24 +56,26 @@ std::shared_ptr<AgentSession> MCPConnection::run() {
   return session_;
 }
 
-void MCPConnection::send(const Json& message) {
-  std::string text;
-  try {
-    text = JsonText::compact(message);
-  } catch (const std::exception&) {
-    return;  // an answer that cannot be serialised is dropped
-  }
+void MCPConnection::sendLine(const std::string& line) {
   std::lock_guard guard(writeLock_);
-  Lines::write(socket_, text);
+  Lines::write(socket_, line);
 }
 
 void MCPConnection::answer(const Json& request, const char* key, Json value) {
   auto id = request.find("id");
   if (id == request.end()) return;
-  send(Json{{"jsonrpc", "2.0"}, {"id", *id}, {key, std::move(value)}});
+  // The id goes back exactly as the client wrote it; a number no machine integer holds
+  // would otherwise come back rounded.
+  auto written = JsonRpc::idText(currentLine_);
+  try {
+    sendLine(JsonRpc::answer(written ? *written : JsonText::compact(*id), key, value));
+  } catch (const std::exception&) {
+    // an answer that cannot be serialised is dropped
+  }
 }
 
 void MCPConnection::handle(const std::string& line) {
+  currentLine_ = line;
   auto parsed = JsonText::parse(line);
   if (!parsed || !parsed->is_object()) return;
   const Json& message = *parsed;

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "kit/common/Json.hpp"
 #include "kit/common/Lines.hpp"
@@ -36,7 +37,8 @@ class MCPConnection {
   // Whether another complete line is already waiting; never blocks.
   bool hasQueuedRequest() { return reader_.hasQueuedLine(); }
 
-  void send(const Json& message);
+  // Writes one whole line to the client.
+  void sendLine(const std::string& line);
 
  private:
   void handle(const std::string& line);
@@ -55,5 +57,6 @@ class MCPConnection {
   std::optional<std::string> workingDirectory_;
   bool fromThisProcess_;
   std::mutex writeLock_;
+  std::string_view currentLine_;  // the line handle() works on, for its id as written; only valid there
   LineReader reader_;
 };

@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 #include <thread>
 #include <vector>
 
-#include "kit/protocol/ResidentApp.hpp"
+#include "kit/common/JsonOutline.hpp"
 #include "kit/common/Lines.hpp"
+#include "kit/protocol/JsonRpc.hpp"
+#include "kit/protocol/ResidentApp.hpp"
 
 namespace {
 
@@ -19,33 +22,25 @@ std::string helloLine() {
   return JsonText::compact(Json{{"tarnwick", {{"cwd", cwd}}}});
 }
 
-// The id of a request that expects a reply, or none.
-std::optional<Json> requestID(const std::string& line) {
-  auto parsed = JsonText::parse(line);
-  if (!parsed || !parsed->is_object() || !parsed->contains("method")) return std::nullopt;
-  auto id = parsed->find("id");
-  if (id == parsed->end()) return std::nullopt;
-  return *id;
+// The id (as written) of a request that expects a reply, or none.
+std::optional<std::string> requestID(const std::string& line) {
+  auto outline = JsonOutline::read(line);
+  if (!outline || !outline->top.member("method")) return std::nullopt;
+  auto id = JsonOutline::memberText(line, outline->top, "id");
+  return id ? std::optional<std::string>(*id) : std::nullopt;
 }
 
-// The id a reply answers, or none.
-std::optional<Json> replyID(const std::string& line) {
-  auto parsed = JsonText::parse(line);
-  if (!parsed || !parsed->is_object() || parsed->contains("method")) return std::nullopt;
-  auto id = parsed->find("id");
-  if (id == parsed->end()) return std::nullopt;
-  return *id;
+// The id a reply answers, or none. The app writes the id first, so the beginning of a
+// reply (which may carry a large screenshot) is enough.
+std::optional<std::string> replyID(const std::string& line) {
+  const std::string_view beginning = std::string_view(line).substr(0, LineReader::beginningKept);
+  auto outline = JsonOutline::readBeginning(beginning);
+  if (!outline || outline->top.member("method")) return std::nullopt;
+  auto id = JsonOutline::memberText(beginning, outline->top, "id");
+  return id ? std::optional<std::string>(*id) : std::nullopt;
 }
 
 }  // namespace
-
-std::string Relay::requestIDKey(const Json& id) {
-  try {
-    return Json::array({id}).dump();
-  } catch (const std::exception&) {
-    return JsonText::compact(id);
-  }
-}
 
 bool Relay::reconnect() {
   auto socket = ResidentApp::connectOrLaunch(launcher_);
@@ -74,7 +69,7 @@ void Relay::forwardRequests(const std::string& line) {
       if (id) fail(*id, notRunning);
       return;
     }
-    if (id) pending_[requestIDKey(*id)] = *id;
+    if (id) pending_.insert(*id);
     written = Lines::write(*socket_, line);
   }
   if (!written && id && take(*id)) fail(*id, quitBeforeArrival);
@@ -93,14 +88,14 @@ void Relay::forwardReplies() {
       if (auto id = replyID(*line)) take(*id);
       writeOutput(*line);
     }
-    std::map<std::string, Json> outstanding;
+    std::set<std::string> outstanding;
     {
       std::lock_guard guard(state_);
       if (socket_ == socket) socket_.reset();
       close(socket);
       outstanding.swap(pending_);
     }
-    for (const auto& [key, id] : outstanding) fail(id, restarted);
+    for (const auto& id : outstanding) fail(id, restarted);
   }
 }
 
@@ -112,26 +107,18 @@ void Relay::endOfInput() {
   _exit(0);
 }
 
-std::optional<Json> Relay::take(const Json& id) {
+bool Relay::take(const std::string& id) {
   std::lock_guard guard(state_);
-  auto found = pending_.find(requestIDKey(id));
-  if (found == pending_.end()) return std::nullopt;
-  Json taken = std::move(found->second);
-  pending_.erase(found);
-  return taken;
+  return pending_.erase(id) > 0;
 }
 
-void Relay::fail(const Json& id, const std::string& message) {
-  Json answer{{"jsonrpc", "2.0"},
-              {"id", id},
-              {"result", {{"content", Json::array({{{"type", "text"}, {"text", message}}})}, {"isError", true}}}};
-  std::string text;
-  try {
-    text = JsonText::compact(answer);
-  } catch (const std::exception&) {
-    return;
-  }
-  writeOutput(text);
+void Relay::fail(const std::string& id, const std::string& message) {
+  writeOutput(JsonRpc::answer(
+      id, "result", {{"content", Json::array({{{"type", "text"}, {"text", message}}})}, {"isError", true}}));
+}
+
+void Relay::answerTooLong(std::string_view beginning) {
+  writeOutput(JsonRpc::tooLong(beginning, LineReader::defaultMaxLine));
 }
 
 void Relay::writeOutput(const std::string& line) {
@@ -149,7 +136,10 @@ void run(std::optional<std::string> launcher) {
     _exit(1);
   }
   std::thread([] {
-    LineReader input(STDIN_FILENO);
+    // A request too long to read is answered here; the app never sees it.
+    LineReader input(STDIN_FILENO, LineReader::defaultMaxLine, [](std::string_view beginning) {
+      relay.answerTooLong(beginning);
+    });
     while (auto line = input.next()) relay.forwardRequests(*line);
     relay.endOfInput();
   }).detach();

@@ -1,9 +1,10 @@
 #pragma once
 #include <condition_variable>
-#include <map>
+#include <set>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "kit/common/Json.hpp"
 
@@ -27,21 +28,22 @@ class Relay {
   // Standard input ended: the app sees end of input and the relay exits with status 0.
   [[noreturn]] void endOfInput();
 
-  // The key under which a request id is pending: its JSON inside a one-element array.
-  static std::string requestIDKey(const Json& id);
+  // A line from the client too long to read: answered at once, never forwarded.
+  void answerTooLong(std::string_view beginning);
 
  private:
   // Connects (or launches and connects) and sends the hello line. Call with state_ held.
   bool reconnect();
-  std::optional<Json> take(const Json& id);
-  void fail(const Json& id, const std::string& message);
+  // Ids are kept as the client wrote them; the app echoes them byte for byte.
+  bool take(const std::string& id);
+  void fail(const std::string& id, const std::string& message);
   void writeOutput(const std::string& line);
 
   std::optional<std::string> launcher_;
   std::mutex state_;                 // guards socket_ and pending_; held across reconnect and each write
   std::condition_variable socketReady_;
   std::optional<int> socket_;
-  std::map<std::string, Json> pending_;
+  std::set<std::string> pending_;
   std::mutex outputLock_;            // makes each write to standard output whole
 };
 

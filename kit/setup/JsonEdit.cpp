@@ -8,8 +8,7 @@ constexpr std::string_view space = " \t\r\n";
 
 size_t JsonEdit::valueStart(const JsonOutline::Member& member) const {
   // Between a key and its value there is only white space and the colon.
-  size_t at = text_.find(':', member.keyEnd);
-  return text_.find_first_not_of(space, at + 1);
+  return text_.find_first_not_of(space, text_.find(':', member.keyEnd) + 1);
 }
 
 std::string JsonEdit::lineIndent(size_t offset) const {

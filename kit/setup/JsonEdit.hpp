@@ -2,7 +2,7 @@
 #include <string>
 
 #include "kit/common/Json.hpp"
-#include "kit/setup/JsonOutline.hpp"
+#include "kit/common/JsonOutline.hpp"
 
 // One edit of a JSON text at a place its outline names, written in the text's own layout
 // (one line per member with its indentation, or all on one line).

@@ -4,7 +4,7 @@
 
 #include "kit/common/Text.hpp"
 #include "kit/setup/JsonEdit.hpp"
-#include "kit/setup/JsonOutline.hpp"
+#include "kit/common/JsonOutline.hpp"
 #include "kit/setup/TOMLLines.hpp"
 
 namespace MergedConfig {

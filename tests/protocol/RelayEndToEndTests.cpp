@@ -218,3 +218,32 @@ TEST(ProcessModes, VersionPrintsExactlyTheVersion) {
   EXPECT_EQ(version.readLine(std::chrono::seconds(5)), std::nullopt);
   EXPECT_EQ(version.wait(), 0);
 }
+
+TEST_F(RelayEndToEnd, IdsComeBackExactlyAsWritten) {
+  auto app = serve();
+  auto client = relay();
+  for (const std::string id : {"123456789012345678901234567890", "-0", "1.50", "1e400", "\"\\u00e9\"", "[1, {\"a\": 2}]"}) {
+    ASSERT_TRUE(client->writeLine("{\"jsonrpc\": \"2.0\", \"id\": " + id + ", \"method\": \"ping\"}"));
+    auto line = client->readLine();
+    ASSERT_TRUE(line) << id;
+    EXPECT_TRUE(line->starts_with("{\"id\":" + id + ",")) << *line;
+  }
+}
+
+TEST_F(RelayEndToEnd, ALineTooLongToReadIsAnsweredForItsIdOrAsAParseError) {
+  auto app = serve();
+  auto client = relay();
+  const std::string huge(LineReader::defaultMaxLine, 'x');
+  ASSERT_TRUE(client->writeLine("{\"jsonrpc\": \"2.0\", \"id\": 77, \"method\": \"tools/call\", \"params\": {\"text\": \"" +
+                                huge + "\"}}"));
+  auto line = client->readLine();
+  ASSERT_TRUE(line);
+  EXPECT_EQ(*line,
+            "{\"id\":77,\"error\":{\"code\":-32600,\"message\":\"The message is longer than 64 MiB, the most Tarnwick "
+            "reads; it was not read.\"},\"jsonrpc\":\"2.0\"}");
+  ASSERT_TRUE(client->writeLine("{\"params\": {\"text\": \"" + huge + "\"}, \"id\": 78}"));
+  line = client->readLine();
+  ASSERT_TRUE(line);
+  EXPECT_TRUE(line->starts_with("{\"id\":null,\"error\":{\"code\":-32700,")) << *line;
+  EXPECT_EQ(call(*client, request(79, "ping"))["id"], 79) << "the session goes on";
+}

@@ -1,4 +1,4 @@
-#include "kit/setup/JsonOutline.hpp"
+#include "kit/common/JsonOutline.hpp"
 
 #include <iterator>
 #include <set>
@@ -38,7 +38,7 @@ size_t scalarEnd(std::string_view text, size_t read) {
   return read;
 }
 
-class Reader : public nlohmann::json_sax<Json> {
+class Reader : public nlohmann::json_sax<WideJson> {
  public:
   Reader(std::string_view text, const size_t& read) : text_(text), read_(read) {}
 
@@ -114,11 +114,32 @@ const JsonOutline::Member* JsonOutline::Object::member(std::string_view key) con
   return nullptr;
 }
 
-std::optional<JsonOutline> JsonOutline::read(std::string_view text) {
-  if (!JsonText::parse(text)) return std::nullopt;  // refuses what nests too deep, before any recursion
+namespace {
+
+std::optional<JsonOutline> outline(std::string_view text, bool whole) {
   size_t read = 0;
   Reader reader(text, read);
   const CountingIterator first{text.data(), &read}, last{text.data() + text.size(), &read};
-  if (!Json::sax_parse(first, last, &reader) || !reader.top) return std::nullopt;
+  const bool parsed = WideJson::sax_parse(first, last, &reader);
+  if ((whole && !parsed) || !reader.top) return std::nullopt;
+  if (!parsed && !reader.top->members.empty()) {
+    // A number or word that runs into the end of the text may be cut short.
+    auto& last = reader.top->members.back();
+    if (text.find_first_not_of(" \t\r\n", last.valueEnd) == std::string_view::npos) last.valueEnd = 0;
+  }
   return JsonOutline{*reader.top};
+}
+
+}  // namespace
+
+std::optional<JsonOutline> JsonOutline::read(std::string_view text) { return outline(text, true); }
+
+std::optional<JsonOutline> JsonOutline::readBeginning(std::string_view text) { return outline(text, false); }
+
+std::optional<std::string_view> JsonOutline::memberText(std::string_view text, const Object& top, std::string_view key) {
+  const Member* found = top.member(key);
+  if (!found || found->valueEnd == 0) return std::nullopt;
+  // Between a key and its value there is only white space and the colon.
+  const size_t start = text.find_first_not_of(" \t\r\n", text.find(':', found->keyEnd) + 1);
+  return text.substr(start, found->valueEnd - start);
 }

@@ -28,4 +28,9 @@ struct JsonOutline {
 
   // The outline of a text whose value is an object, or none.
   static std::optional<JsonOutline> read(std::string_view text);
+  // The outline of the members a cut-off text holds whole before it ends (the start of a
+  // message too long to read), or none when it does not begin an object.
+  static std::optional<JsonOutline> readBeginning(std::string_view text);
+  // The text of a top-level member's value exactly as written, or none.
+  static std::optional<std::string_view> memberText(std::string_view text, const Object& top, std::string_view key);
 };
