@@ -11,6 +11,7 @@
 
 #include "kit/bridge/HTTPPost.hpp"
 #include "kit/bridge/WebBridgeSecret.hpp"
+#include "kit/common/BlockingQueue.hpp"
 #include "kit/common/Log.hpp"
 #include "kit/common/MainQueue.hpp"
 #include "kit/common/Paths.hpp"
@@ -35,29 +36,8 @@ void shutDownAll(const std::vector<std::shared_ptr<LocalSession>>& sessions) {
 }
 
 // The lines of one session's socket, handed from its reader to its consumer in order.
-class ReplyQueue {
- public:
-  void push(std::optional<std::string> line) {
-    {
-      std::lock_guard guard(lock_);
-      lines_.push_back(std::move(line));
-    }
-    ready_.notify_one();
-  }
-  // The next line; none once the socket has ended.
-  std::optional<std::string> pop() {
-    std::unique_lock guard(lock_);
-    ready_.wait(guard, [this] { return !lines_.empty(); });
-    auto line = std::move(lines_.front());
-    lines_.pop_front();
-    return line;
-  }
-
- private:
-  std::mutex lock_;  // guards lines_
-  std::condition_variable ready_;
-  std::deque<std::optional<std::string>> lines_;
-};
+// Lines the app wrote for one session; none once its socket has ended.
+using ReplyQueue = BlockingQueue<std::optional<std::string>>;
 
 }  // namespace
 
@@ -65,6 +45,8 @@ WebBridge::WebBridge(Options options) : options_(std::move(options)) {
   if (!options_.now) options_.now = [] { return std::chrono::system_clock::now(); };
   if (!options_.postOnMain) options_.postOnMain = [](std::function<void()> work) { MainQueue::shared().post(work); };
 }
+
+WebBridge::~WebBridge() { refusals_->push(std::nullopt); }  // ends the refusal thread
 
 std::shared_ptr<WebBridge> WebBridge::make(Options options) {
   return std::shared_ptr<WebBridge>(new WebBridge(std::move(options)));
@@ -276,14 +258,15 @@ void WebBridge::deliver(const std::string& sessionID, const std::string& message
     if (auto found = sessions_.find(sessionID); found != sessions_.end()) {
       session = found->second;
       session->lastMessage = options_.now();
-    } else {
+    } else if (sessions_.size() < maxSessions) {
       session = openSession(sessionID);
       opened = session != nullptr;
     }
     open = sessions_.size();
   }
   if (!session) {
-    Log::error(Log::webBridge, "Web session could not reach the agent socket");
+    Log::error(Log::webBridge, open >= maxSessions ? "Web session refused: " + std::to_string(open) + " are open"
+                                                   : std::string("Web session could not reach the agent socket"));
     return refuse(sessionID, message);
   }
   if (opened) {
@@ -339,9 +322,15 @@ void WebBridge::refuse(const std::string& sessionID, const std::string& message)
   auto id = JsonRpc::idText(message);
   if (!request || !request->is_object() || !request->contains("method") || !id) return;
   const std::string answer = JsonRpc::answer(*id, "error", {{"code", -32000}, {"message", refusedRequest}});
-  std::thread([self = shared_from_this(), sessionID, line = answer] {
-    self->postReply(sessionID, line);
-  }).detach();
+  // One thread posts every refusal, however many arrive at once.
+  std::call_once(refusalsStarted_, [this] {
+    std::thread([self = weak_from_this(), refusals = refusals_] {
+      while (auto refusal = refusals->pop()) {
+        if (auto bridge = self.lock()) bridge->postReply(refusal->first, refusal->second);
+      }
+    }).detach();
+  });
+  refusals_->push(std::pair(sessionID, answer));
 }
 
 void WebBridge::postReply(const std::string& sessionID, const std::string& line) {

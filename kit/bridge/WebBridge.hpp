@@ -11,6 +11,7 @@
 
 #include "kit/bridge/LocalSession.hpp"
 #include "kit/bridge/WebBridgeServer.hpp"
+#include "kit/common/BlockingQueue.hpp"
 #include "kit/common/SettingsFile.hpp"
 
 // The outgoing connection to the relay service through which browser assistants
@@ -25,6 +26,9 @@ class WebBridge : public std::enable_shared_from_this<WebBridge> {
   static constexpr const char* relayURLKey = "RelayServiceURL";
   static constexpr double idleSeconds = 1800;
   static constexpr const char* refusedRequest = "Tarnwick could not take this request on the computer. Try again.";
+  // Remote sessions served at once (each holds an agent connection and three threads);
+  // requests of further sessions are refused until one ends.
+  static constexpr size_t maxSessions = 32;
 
   struct Options {
     std::optional<std::string> origin;  // none: no relay service configured
@@ -41,6 +45,7 @@ class WebBridge : public std::enable_shared_from_this<WebBridge> {
   static const std::shared_ptr<WebBridge>& shared();
   static Options userOptions();
   static std::shared_ptr<WebBridge> make(Options options);
+  ~WebBridge();
 
   bool isEnabled() const;
   void setEnabled(bool enabled);
@@ -92,4 +97,8 @@ class WebBridge : public std::enable_shared_from_this<WebBridge> {
   std::vector<std::function<void()>> observers_;
   uint64_t stops_ = 0;  // counts stop() calls, so that waits end early
   std::condition_variable stopped_;
+  // Refusals waiting for their post: (session, answer line).
+  std::shared_ptr<BlockingQueue<std::optional<std::pair<std::string, std::string>>>> refusals_ =
+      std::make_shared<BlockingQueue<std::optional<std::pair<std::string, std::string>>>>();
+  std::once_flag refusalsStarted_;
 };

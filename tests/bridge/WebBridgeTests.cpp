@@ -246,3 +246,21 @@ TEST_F(WebBridgeRelay, StoppingClosesEverySessionAndCutsALongPollShort) {
   host.send("s1", request(2, "ping"));
   EXPECT_EQ(host.waitForReplies(2, 300ms).size(), 1u) << "a stopped bridge takes no more messages";
 }
+
+TEST_F(WebBridgeRelay, SessionsBeyondTheLimitAreRefusedAndEveryRequestIsAnswered) {
+  serve();
+  startBridge(socket);
+  const size_t sessions = WebBridge::maxSessions + 8;
+  for (size_t i = 0; i < sessions; ++i) host.send("s" + std::to_string(i), request(int(i), "ping"));
+  auto replies = host.waitForReplies(sessions);
+  ASSERT_EQ(replies.size(), sessions);
+  size_t refused = 0;
+  std::set<Json> ids;
+  for (const auto& reply : replies) {
+    ids.insert(reply["message"]["id"]);
+    refused += reply["message"].contains("error");
+  }
+  EXPECT_EQ(ids.size(), sessions) << "one answer for each request";
+  EXPECT_EQ(refused, 8u);
+  EXPECT_EQ(host.waitForReplies(sessions + 1, 200ms).size(), sessions) << "and no more";
+}
