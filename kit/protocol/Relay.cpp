@@ -61,17 +61,23 @@ bool Relay::connectAtStart() {
 
 void Relay::forwardRequests(const std::string& line) {
   auto id = requestID(line);
-  bool written;
+  std::unique_lock writing(writeLock_);
+  int socket;
   {
     std::unique_lock guard(state_);
     if (!socket_ && !reconnect()) {
       guard.unlock();
+      writing.unlock();
       if (id) fail(*id, notRunning);
       return;
     }
     if (id) pending_.insert(*id);
-    written = Lines::write(*socket_, line);
+    socket = *socket_;
   }
+  // Written without state_, which the reply side needs to read on: an app that is busy
+  // writing answers must never wait for the relay to take them.
+  const bool written = Lines::write(socket, line);
+  writing.unlock();
   if (!written && id && take(*id)) fail(*id, quitBeforeArrival);
 }
 
@@ -90,6 +96,7 @@ void Relay::forwardReplies() {
     }
     std::set<std::string> outstanding;
     {
+      std::lock_guard writing(writeLock_);  // no write is under way on the socket being closed
       std::lock_guard guard(state_);
       if (socket_ == socket) socket_.reset();
       close(socket);

@@ -40,7 +40,9 @@ class Relay {
   void writeOutput(const std::string& line);
 
   std::optional<std::string> launcher_;
-  std::mutex state_;                 // guards socket_ and pending_; held across reconnect and each write
+  // Lock order: writeLock_, then state_. Neither is held while waiting on standard output.
+  std::mutex writeLock_;             // one write to the socket at a time; held while it is closed
+  std::mutex state_;                 // guards socket_ and pending_; held across reconnect, never across a write
   std::condition_variable socketReady_;
   std::optional<int> socket_;
   std::set<std::string> pending_;

@@ -2,6 +2,9 @@
 #include <signal.h>
 
 #include <sys/socket.h>
+
+#include <set>
+#include <thread>
 #include <unistd.h>
 
 #include "kit/common/Json.hpp"
@@ -246,4 +249,22 @@ TEST_F(RelayEndToEnd, ALineTooLongToReadIsAnsweredForItsIdOrAsAParseError) {
   ASSERT_TRUE(line);
   EXPECT_TRUE(line->starts_with("{\"id\":null,\"error\":{\"code\":-32700,")) << *line;
   EXPECT_EQ(call(*client, request(79, "ping"))["id"], 79) << "the session goes on";
+}
+
+TEST_F(RelayEndToEnd, ManyCallsInFlightAreAllAnswered) {
+  auto app = serve();
+  auto client = relay();
+  constexpr int calls = 1000;
+  // Large answers while requests keep coming: neither side may wait for the other.
+  std::thread writer([&] {
+    for (int id = 0; id < calls; ++id) client->writeLine(JsonText::compact(request(id, "tools/list")));
+  });
+  std::set<int> answered;
+  for (int i = 0; i < calls; ++i) {
+    auto line = client->readLine(std::chrono::seconds(30));
+    if (!line) break;
+    answered.insert(Json::parse(*line)["id"].get<int>());
+  }
+  writer.join();
+  EXPECT_EQ(answered.size(), size_t(calls));
 }
