@@ -59,8 +59,11 @@ WindowListTransport::~WindowListTransport() { stop(); }
 
 std::optional<Json> WindowListTransport::copy(uint32_t options, WindowNumber relativeTo) {
   const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout_));
-  std::unique_lock guard(lock_, deadline);
-  if (!guard.owns_lock()) return std::nullopt;
+  if (!lock_.lockUntil(deadline)) return std::nullopt;
+  struct Unlock {
+    DeadlineLock& lock;
+    ~Unlock() { lock.unlock(); }
+  } unlock{lock_};
   try {
     if (process_ > 0 && waitpid(process_, nullptr, WNOHANG) != 0) process_ = -1;  // exited and reaped
     if (process_ < 0) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/common/DeadlineLock.hpp"
 #include "kit/common/Json.hpp"
 #include "kit/platform/WindowInfo.hpp"
 
@@ -33,7 +34,7 @@ class WindowListTransport {
   std::string executable_;
   std::vector<std::string> arguments_;
   double timeout_;
-  std::timed_mutex lock_;  // serialises requests; guards everything below
+  DeadlineLock lock_;  // serialises requests; guards everything below
   pid_t process_ = -1;
   int input_ = -1;
   int output_ = -1;

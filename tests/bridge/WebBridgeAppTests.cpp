@@ -92,7 +92,7 @@ TEST_F(WebBridgeInTheApp, FollowsTheSettingAndRelaysBrowserSessions) {
 }
 
 TEST_F(WebBridgeInTheApp, TheWebCommandShowsCodesAndConnectionsAndRevokes) {
-  host.codeAnswer = {{"code", "ZX9-41K"}, {"expiresAt", "2099-01-01T00:00:00Z"}};
+  host.setCodeAnswer({{"code", "ZX9-41K"}, {"expiresAt", "2099-01-01T00:00:00Z"}});
   auto code = web({"code"});
   EXPECT_EQ(code.status, 0);
   EXPECT_EQ(code.output.rfind("Connection code: ZX9-41K\nIt expires in ", 0), 0u) << code.output;

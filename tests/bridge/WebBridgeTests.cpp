@@ -34,11 +34,14 @@ class WebBridgeRelay : public ::testing::Test {
   const std::string socket = directory.file("agent.sock");
   std::unique_ptr<ChildProcess> app;
   std::shared_ptr<WebBridge> bridge;
-  std::atomic<int> changes{0};
-
-  std::mutex testLock;  // guards now and sleeps
-  Date now = InternetDate::parse("2026-12-06T09:00:00Z").value();
-  std::vector<double> sleeps;
+  // What the bridge's callbacks touch; shared with them, since its threads may outlive the test.
+  struct Shared {
+    std::atomic<int> changes{0};
+    std::mutex lock;  // guards now and sleeps
+    Date now = InternetDate::parse("2026-12-06T09:00:00Z").value();
+    std::vector<double> sleeps;
+  };
+  std::shared_ptr<Shared> shared = std::make_shared<Shared>();
 
   void TearDown() override {
     if (bridge) bridge->stop();
@@ -61,16 +64,16 @@ class WebBridgeRelay : public ::testing::Test {
     options.secretDirectory = directory.file("state");
     options.socketPath = socketPath;
     options.settings = SettingsFile(directory.file("settings.json"));
-    options.now = [this] {
-      std::lock_guard guard(testLock);
-      return now;
+    options.now = [shared = shared] {
+      std::lock_guard guard(shared->lock);
+      return shared->now;
     };
-    options.sleep = [this](double seconds) {
-      std::lock_guard guard(testLock);
-      sleeps.push_back(seconds);
+    options.sleep = [shared = shared](double seconds) {
+      std::lock_guard guard(shared->lock);
+      shared->sleeps.push_back(seconds);
     };
-    options.postOnMain = [this](std::function<void()> work) {
-      ++changes;
+    options.postOnMain = [shared = shared](std::function<void()> work) {
+      ++shared->changes;
       work();
     };
     options.timeouts.poll = 1;  // so that a slow answer runs past it
@@ -79,13 +82,13 @@ class WebBridgeRelay : public ::testing::Test {
   }
 
   void setNow(Date date) {
-    std::lock_guard guard(testLock);
-    now = date;
+    std::lock_guard guard(shared->lock);
+    shared->now = date;
   }
 
   std::vector<double> recordedSleeps() {
-    std::lock_guard guard(testLock);
-    return sleeps;
+    std::lock_guard guard(shared->lock);
+    return shared->sleeps;
   }
 };
 
@@ -114,10 +117,10 @@ TEST_F(WebBridgeRelay, ABrowserSessionIsRelayedThroughTheAppInOrderAndClosed) {
   EXPECT_EQ(poll["deviceId"], WebBridgeSecret::deviceID(directory.file("state")));
   EXPECT_EQ(replies[0]["secret"], poll["secret"]);
 
-  const int before = changes;
+  const int before = shared->changes;
   host.close("s1");
   EXPECT_TRUE(eventually([&] { return !bridge->hasActiveSession(); }));
-  EXPECT_GT(changes, before) << "closing a session is a change";
+  EXPECT_GT(shared->changes.load(), before) << "closing a session is a change";
   EXPECT_TRUE(recordedSleeps().empty());
 }
 
@@ -193,7 +196,7 @@ TEST_F(WebBridgeRelay, WithoutTheAppOnlyRequestsAreRefusedOnce) {
 TEST_F(WebBridgeRelay, ASessionIdleFor1800SecondsIsShutDown) {
   serve();
   startBridge(socket);
-  const Date start = now;
+  const Date start = InternetDate::parse("2026-12-06T09:00:00Z").value();
   host.send("s1", request(1, "ping"));
   ASSERT_EQ(host.waitForReplies(1).size(), 1u);
 
@@ -222,10 +225,10 @@ TEST_F(WebBridgeRelay, ConnectionsFollowThePollsAndRevokingAllEmptiesThemAtOnce)
   bridge->stop();  // no poll can refill the list from here on
   bridge->start();
   ASSERT_TRUE(eventually([&] { return bridge->connections().size() == 2; }));
-  const int before = changes;
+  const int before = shared->changes;
   bridge->revoke("all");
   EXPECT_TRUE(bridge->connections().empty());
-  EXPECT_GT(changes, before);
+  EXPECT_GT(shared->changes.load(), before);
   auto revokes = host.calls("api/bridge/revoke");
   ASSERT_EQ(revokes.size(), 2u);
   EXPECT_EQ(revokes[0]["connection"], "c2");

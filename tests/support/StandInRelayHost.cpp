@@ -50,7 +50,6 @@ std::string text(const Json& value) { return JsonText::compact(value); }
 }  // namespace
 
 StandInRelayHost::StandInRelayHost() {
-  codeAnswer = {{"code", "K7Q-2MX"}, {"expiresAt", "2030-01-01T10:00:00.000Z"}};
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -86,6 +85,11 @@ void StandInRelayHost::close(const std::string& session) {
     pending_.push_back({{"session", session}, {"closed", true}});
   }
   changed_.notify_all();
+}
+
+void StandInRelayHost::setCodeAnswer(Json answer) {
+  std::lock_guard guard(lock_);
+  codeAnswer_ = std::move(answer);
 }
 
 void StandInRelayHost::setConnections(Json connections) {
@@ -171,7 +175,7 @@ StandInRelayHost::Answer StandInRelayHost::answer(const std::string& path, const
     changed_.notify_all();
     return {200, "{}"};
   }
-  if (path == "api/bridge/code") return {200, text(codeAnswer)};
+  if (path == "api/bridge/code") return {200, text(codeAnswer_)};
   if (path == "api/bridge/revoke") {
     // Like the real service: the revoked connections are gone from the next poll.
     const Json id = parsed.value("connection", Json());

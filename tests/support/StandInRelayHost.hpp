@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -40,9 +41,10 @@ class StandInRelayHost {
   // Waits until count more polls than now have arrived.
   bool waitForPolls(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-  Json codeAnswer;
-  double pollHoldSeconds = 0.1;  // how long an empty poll is held open
-  double slowSeconds = 2;        // how long a slow answer takes
+  // What api/bridge/code answers from now on.
+  void setCodeAnswer(Json answer);
+  std::atomic<double> pollHoldSeconds = 0.1;  // how long an empty poll is held open
+  std::atomic<double> slowSeconds = 2;        // how long a slow answer takes
 
   struct Answer {
     int status;  // 0: drop the connection
@@ -62,6 +64,7 @@ class StandInRelayHost {
   bool stopping_ = false;
   std::deque<Json> pending_;  // poll "messages" elements not yet handed out
   Json connections_ = Json::array();
+  Json codeAnswer_{{"code", "K7Q-2MX"}, {"expiresAt", "2030-01-01T10:00:00.000Z"}};
   std::deque<Fault> pollFaults_, replyFaults_;
   std::map<std::string, std::vector<Json>> calls_;
   std::vector<Json> replies_;
