@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "kit/bridge/InternetDate.hpp"
+#include "kit/bridge/WebBridge.hpp"
 #include "kit/bridge/WebBridgeSecret.hpp"
 #include "kit/bridge/WebBridgeServer.hpp"
 #include "kit/common/Files.hpp"
@@ -116,19 +119,19 @@ TEST(WebBridgeSecretFile, ADirectoryThatCannotBeMadeIsNamed) {
   }
 }
 
-TEST(Settings, KeysAreStoredBesideOthersAndAFileThatIsNoObjectIsLeftAlone) {
+TEST(WebBridgeSetting, AReadThatFailsKeepsTheLastKnownValue) {
   TempDirectory directory;
-  SettingsFile settings(directory.file("config/settings.json"));
-  EXPECT_FALSE(settings.boolValue("WebBridgeEnabled"));
-  settings.set("WebBridgeEnabled", true);
-  EXPECT_EQ(settings.boolValue("WebBridgeEnabled"), true);
-
-  ASSERT_TRUE(Files::writeAtomically(settings.path(), R"({"Other": [1], "WebBridgeEnabled": "yes"})", 0600));
-  EXPECT_FALSE(settings.boolValue("WebBridgeEnabled")) << "a value of another type reads as absent";
-  settings.set("WebBridgeEnabled", false);
-  EXPECT_EQ(Json::parse(*Files::read(settings.path())), Json::parse(R"({"Other": [1], "WebBridgeEnabled": false})"));
-
-  ASSERT_TRUE(Files::writeAtomically(settings.path(), "{broken", 0600));
-  EXPECT_THROW(settings.set("WebBridgeEnabled", true), ToolError);
-  EXPECT_EQ(*Files::read(settings.path()), "{broken");
+  WebBridge::Options options;
+  options.settings = SettingsFile(directory.file("settings.json"));
+  options.postOnMain = [](std::function<void()>) {};
+  auto bridge = WebBridge::make(options);
+  EXPECT_FALSE(bridge->isEnabled());
+  bridge->setEnabled(true);
+  EXPECT_TRUE(bridge->isEnabled());
+  // The file cannot be read for a moment (no descriptors left, a file being replaced).
+  std::filesystem::rename(directory.file("settings.json"), directory.file("kept.json"));
+  std::filesystem::create_directory(directory.file("settings.json"));
+  EXPECT_TRUE(bridge->isEnabled()) << "the bridge never switches itself off";
+  std::filesystem::remove(directory.file("settings.json"));
+  EXPECT_FALSE(bridge->isEnabled()) << "a file that is gone is read: no setting";
 }

@@ -37,3 +37,20 @@ TEST(Settings, ASettingIsStoredBesideTheOthersAndAnUnreadableFileIsNeverWritten)
   }
   EXPECT_TRUE(std::filesystem::is_directory(home.file("settings.json")));
 }
+
+TEST(Settings, KeysAreStoredBesideOthersAndAFileThatIsNoObjectIsLeftAlone) {
+  TempDirectory directory;
+  SettingsFile settings(directory.file("config/settings.json"));
+  EXPECT_FALSE(settings.boolValue("WebBridgeEnabled"));
+  settings.set("WebBridgeEnabled", true);
+  EXPECT_EQ(settings.boolValue("WebBridgeEnabled"), true);
+
+  ASSERT_TRUE(Files::writeAtomically(settings.path(), R"({"Other": [1], "WebBridgeEnabled": "yes"})", 0600));
+  EXPECT_FALSE(settings.boolValue("WebBridgeEnabled")) << "a value of another type reads as absent";
+  settings.set("WebBridgeEnabled", false);
+  EXPECT_EQ(Json::parse(*Files::read(settings.path())), Json::parse(R"({"Other": [1], "WebBridgeEnabled": false})"));
+
+  ASSERT_TRUE(Files::writeAtomically(settings.path(), "{broken", 0600));
+  EXPECT_THROW(settings.set("WebBridgeEnabled", true), ToolError);
+  EXPECT_EQ(*Files::read(settings.path()), "{broken");
+}
