@@ -109,7 +109,15 @@ std::vector<std::string> header(const RunningApp& app, const WindowInfo& window,
   return lines;
 }
 
-std::string body(const AccessibilityTree& tree, bool changesOnly, const SnapshotRef& previous) {
+// Why nothing is listed: an app that does not answer is not an app without controls.
+std::string emptyListing(pid_t pid) {
+  if (AX::roleStatus(AX::withTimeout(AX::application(pid), AX::deadlineTimeout)) == AXError::cannotComplete) {
+    return "(no accessibility elements: " + AX::message(AXError::cannotComplete) + "; act by x/y on the screenshot)";
+  }
+  return "(no accessibility elements; act by x/y on the screenshot)";
+}
+
+std::string body(const AccessibilityTree& tree, bool changesOnly, const SnapshotRef& previous, pid_t pid) {
   std::optional<std::vector<std::string>> changed;
   if (changesOnly && previous && !previous->elements.empty()) changed = tree.changedLines();
   if (changed) {
@@ -121,7 +129,7 @@ std::string body(const AccessibilityTree& tree, bool changesOnly, const Snapshot
     return text;
   }
   auto lines = tree.lines();
-  return lines.empty() ? "(no accessibility elements; act by x/y on the screenshot)" : joined(lines, "\n");
+  return lines.empty() ? emptyListing(pid) : joined(lines, "\n");
 }
 
 }  // namespace
@@ -165,7 +173,8 @@ StateReport read(const RunningApp& app, const WindowInfo& window, bool changesOn
   for (const auto& entry : snapshot->elements) snapshot->byIndex.insert_or_assign(entry.index, entry.record);
 
   const auto lines = header(app, window, shot, loaded, stage, all, transient, tree);
-  return {joined(lines, "\n") + "\n\n" + body(tree, changesOnly, previous), shot.jpeg, snapshot, tree.nextIndex()};
+  return {joined(lines, "\n") + "\n\n" + body(tree, changesOnly, previous, app.pid), shot.jpeg, snapshot,
+          tree.nextIndex()};
 }
 
 }  // namespace AppStateReport

@@ -124,3 +124,15 @@ TEST(AppState, AfterAnActionTheWindowThatTookTheInputIsReported) {
   scene->closeWindow(second);
   EXPECT_EQ(scene.engine().inputTarget("Editor", std::nullopt).window.id, first) << "the main window once it is gone";
 }
+
+TEST(AppState, AnAppThatDoesNotAnswerSaysSoAndStillHasItsScreenshot) {
+  SimScene scene;
+  pid_t app = scene->addApp({.name = "Busy", .unresponsive = true});
+  scene->addWindow(app, {.title = "Busy"});
+  auto state = scene.state(app);
+  ASSERT_TRUE(state.jpeg);
+  EXPECT_TRUE(decodeJPEG(*state.jpeg));
+  EXPECT_TRUE(state.text.ends_with("\n\n(no accessibility elements: the app did not respond (busy, or a modal menu is "
+                                   "open); act by x/y on the screenshot)"))
+      << state.text;
+}
