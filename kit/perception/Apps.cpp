@@ -177,12 +177,17 @@ WindowInfo mainWindow(const RunningApp& app) {
     auto number = AX::windowID(*element);
     if (!number || !hasEntry(all, *number)) continue;
     const WindowInfo& chosen = *std::find_if(all.begin(), all.end(), [&](const WindowInfo& w) { return w.id == *number; });
+    // Tooltips, menus and popovers only join the picture of the window they belong to.
+    if (chosen.layer != 0) continue;
     if (chosen.isOnScreen || isOnAnotherSpace(chosen)) return chosen;
     if (axWindow(chosen) && isDormantElement(*element, app)) return chosen;
     break;
   }
   for (const auto& candidate : all) {
-    if (candidate.isOnScreen && candidate.frame.size.width > 40 && candidate.frame.size.height > 40) return candidate;
+    if (candidate.isOnScreen && candidate.layer == 0 && candidate.frame.size.width > 40 &&
+        candidate.frame.size.height > 40) {
+      return candidate;
+    }
   }
   for (const auto& candidate : all) {
     if (isDormant(candidate, app)) return candidate;

@@ -68,6 +68,18 @@ TEST(AppsMainWindow, PrefersTheMainWindowThenALargeVisibleOneThenADormantOne) {
   EXPECT_EQ(Apps::targetWindow(scene.app(app), large).id, large);
 }
 
+TEST(AppsMainWindow, ATooltipOrMenuInFrontIsNeverTheMainWindow) {
+  SimScene scene;
+  pid_t app = scene->addApp({.name = "Calculator"});
+  WindowNumber window = scene->addWindow(app, {.title = "Calculator", .frame = {{0, 0}, {300, 400}}});
+  WindowNumber tooltip = scene->addWindow(app, {.title = "", .frame = {{50, 50}, {92, 45}}, .layer = 101});
+  EXPECT_EQ(Apps::mainWindow(scene.app(app)).id, window) << "the tooltip is listed first, in front";
+  scene->setMainWindow(app, tooltip);
+  EXPECT_EQ(Apps::mainWindow(scene.app(app)).id, window) << "even when the app calls it main";
+  const std::string state = scene.state(app).text;
+  EXPECT_NE(state.find("Window " + std::to_string(window) + ": \"Calculator\""), std::string::npos) << state;
+}
+
 TEST(AppsTargetWindow, RefusesWindowsOfOtherAppsAndOnesThatCannotBeRestored) {
   SimScene scene;
   pid_t app = scene->addApp({.name = "Viewer"});
