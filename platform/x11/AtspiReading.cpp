@@ -302,18 +302,20 @@ std::optional<AXElement> AtspiAccessibility::Reading::mainWindow() {
   return std::nullopt;
 }
 
-std::optional<AXElement> AtspiAccessibility::Reading::firstMatch(AtspiAccessible* root, AtspiMatchRule* rule) {
-  std::optional<AXElement> found;
+std::optional<std::optional<AXElement>> AtspiAccessibility::Reading::firstMatch(AtspiAccessible* root,
+                                                                               AtspiMatchRule* rule) {
+  std::optional<std::optional<AXElement>> result;
   AtspiCollection* collection = atspi_accessible_get_collection_iface(root);
   if (collection != nullptr) {
     GError* error = nullptr;
     GArray* matches = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE,
                                                    &error);
     if (!failed(error) && matches != nullptr) {
+      result.emplace();
       for (guint i = 0; i < matches->len; ++i) {
         AtspiAccessible* match = g_array_index(matches, AtspiAccessible*, i);
-        if (!found) {
-          found = wrap(match);
+        if (!*result) {
+          *result = wrap(match);
         } else {
           g_object_unref(match);
         }
@@ -323,6 +325,30 @@ std::optional<AXElement> AtspiAccessibility::Reading::firstMatch(AtspiAccessible
     g_object_unref(collection);
   }
   g_object_unref(rule);
+  return result;
+}
+
+std::optional<AXElement> AtspiAccessibility::Reading::firstInWalk(AtspiAccessible* root,
+                                                                  const std::function<bool(AtspiAccessible*)>& wanted) {
+  constexpr size_t maxVisited = 400;
+  std::vector<AtspiAccessible*> queue;
+  g_object_ref(root);
+  queue.push_back(root);
+  std::optional<AXElement> found;
+  for (size_t next = 0; next < queue.size(); ++next) {
+    AtspiAccessible* each = queue[next];
+    if (found) continue;
+    if (next > 0 && wanted(each)) {
+      g_object_ref(each);
+      found = wrap(each);
+      continue;
+    }
+    const gint count = atspi_accessible_get_child_count(each, nullptr);
+    for (gint i = 0; i < count && queue.size() < maxVisited; ++i) {
+      if (AtspiAccessible* child = atspi_accessible_get_child_at_index(each, i, nullptr)) queue.push_back(child);
+    }
+  }
+  for (AtspiAccessible* each : queue) g_object_unref(each);
   return found;
 }
 
@@ -335,7 +361,13 @@ std::optional<AXElement> AtspiAccessibility::Reading::firstWithState(AtspiAccess
                                               nullptr, ATSPI_Collection_MATCH_NONE, nullptr,
                                               ATSPI_Collection_MATCH_NONE, FALSE);
   g_object_unref(set);
-  return firstMatch(root, rule);
+  if (auto searched = firstMatch(root, rule)) return *searched;
+  return firstInWalk(root, [state](AtspiAccessible* each) {
+    AtspiStateSet* states = atspi_accessible_get_state_set(each);
+    const bool has = states != nullptr && atspi_state_set_contains(states, state);
+    if (states != nullptr) g_object_unref(states);
+    return has;
+  });
 }
 
 std::optional<AXElement> AtspiAccessibility::Reading::firstWithRole(AtspiAccessible* root, AtspiRole role) {
@@ -345,5 +377,6 @@ std::optional<AXElement> AtspiAccessibility::Reading::firstWithRole(AtspiAccessi
                                               ATSPI_Collection_MATCH_NONE, roles, ATSPI_Collection_MATCH_ANY, nullptr,
                                               ATSPI_Collection_MATCH_NONE, FALSE);
   g_array_free(roles, TRUE);
-  return firstMatch(root, rule);
+  if (auto searched = firstMatch(root, rule)) return *searched;
+  return firstInWalk(root, [role](AtspiAccessible* each) { return atspi_accessible_get_role(each, nullptr) == role; });
 }

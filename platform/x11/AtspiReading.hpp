@@ -1,6 +1,7 @@
 #pragma once
 #include <atspi/atspi.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,7 +60,11 @@ class AtspiAccessibility::Reading {
   std::optional<AXElement> activeAmong(const std::vector<AXElement>& windows);
   // Frees the error and notes what kind of failure it was; true when there was one.
   bool failed(GError*& error);
-  std::optional<AXElement> firstMatch(AtspiAccessible* root, AtspiMatchRule* rule);
+  // The first match in the app's own search (Collection), or none when it has no such search.
+  std::optional<std::optional<AXElement>> firstMatch(AtspiAccessible* root, AtspiMatchRule* rule);
+  // The first descendant, breadth first and bounded, that passes the test: for toolkits
+  // without Collection (Qt).
+  std::optional<AXElement> firstInWalk(AtspiAccessible* root, const std::function<bool(AtspiAccessible*)>& wanted);
   // Bus name and path of each child by one call; nothing when the app's connection is unknown.
   std::optional<std::vector<std::string>> childIdentities();
   std::vector<AXElement> childrenByIndex();

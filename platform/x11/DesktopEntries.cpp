@@ -43,6 +43,22 @@ std::string expandedHome(const std::string& path) {
   return path;
 }
 
+bool isExecutableFile(const std::string& path);
+
+// The program of that name in a folder of $PATH, as a shell would find it.
+std::optional<std::string> onPath(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  const char* variable = std::getenv("PATH");
+  std::string_view folders = variable != nullptr ? variable : "/usr/local/bin:/usr/bin:/bin";
+  while (!folders.empty()) {
+    const size_t colon = folders.find(':');
+    const std::string folder(folders.substr(0, colon));
+    if (!folder.empty() && isExecutableFile(folder + "/" + name)) return folder + "/" + name;
+    folders.remove_prefix(colon == std::string_view::npos ? folders.size() : colon + 1);
+  }
+  return std::nullopt;
+}
+
 bool isExecutableFile(const std::string& path) {
   std::error_code error;
   return fs::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
@@ -121,12 +137,15 @@ std::optional<std::string> locate(const std::string& query) {
     if (DesktopEntry::read(candidate)) return candidate;
   }
   const std::string wanted = Text::lowered(Text::withoutSoftHyphens(wantedID));
-  std::optional<std::string> byName;
+  std::optional<std::string> byName, byProgram;
   for (const auto& entry : installed()) {
     if (Text::lowered(entry.appID()) == wanted) return entry.path;
     if (!byName && Text::lowered(Text::withoutSoftHyphens(entry.name)) == wanted) byName = entry.path;
+    if (!byProgram && fs::path(entry.exec.front()).filename() == path) byProgram = entry.path;
   }
-  return byName;
+  if (byName) return byName;
+  if (byProgram) return byProgram;
+  return onPath(path);
 }
 
 std::vector<std::string> commandLine(const DesktopEntry& entry, const std::optional<std::string>& open) {

@@ -21,7 +21,8 @@ std::vector<std::string> directories();
 std::vector<DesktopEntry> installed();
 
 // What launch_app should start for the agent's words: a path to an executable or a
-// .desktop file, an app id, or an app name; none when nothing matches.
+// .desktop file, an app id, an app name, the program an entry starts, or a program on
+// $PATH; none when nothing matches.
 std::optional<std::string> locate(const std::string& query);
 
 // The command line for an entry, opening `open` (a URL or path) when given.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -54,17 +55,30 @@ struct Owner {
   std::string instance, windowClass;
 };
 
+// A program that runs scripts: its own desktop entry ("Python (v3.11)") would name every
+// script's window alike.
+bool isInterpreter(const std::string& program) {
+  static constexpr std::string_view interpreters[] = {"python", "perl", "ruby", "node", "nodejs", "java", "sh",
+                                                      "bash", "dash", "wish", "tclsh", "lua", "gjs", "php"};
+  std::string_view name = program;
+  while (!name.empty() && (std::isdigit(static_cast<unsigned char>(name.back())) || name.back() == '.')) {
+    name.remove_suffix(1);  // python3.11 is python
+  }
+  return std::find(std::begin(interpreters), std::end(interpreters), name) != std::end(interpreters);
+}
+
+// The desktop entry of a process: by its window's class, else by the program it runs.
 std::optional<DesktopEntry> entryFor(const std::vector<DesktopEntry>& entries, const std::string& executable,
                                      const Owner& owner) {
-  const std::string program = basename(executable);
-  for (const auto& entry : entries) {
-    const std::string command = basename(entry.exec.front());
-    if (!program.empty() && command == program) return entry;
-  }
   for (const auto& entry : entries) {
     const std::string id = Text::lowered(entry.appID());
     if (!owner.windowClass.empty() && id == Text::lowered(owner.windowClass)) return entry;
     if (!owner.instance.empty() && id == Text::lowered(owner.instance)) return entry;
+  }
+  const std::string program = basename(executable);
+  if (program.empty() || isInterpreter(program)) return std::nullopt;
+  for (const auto& entry : entries) {
+    if (basename(entry.exec.front()) == program) return entry;
   }
   return std::nullopt;
 }

@@ -19,7 +19,12 @@ TEST(DesktopEntries, AppsAreFoundByEntryNameAppIdOrFileAndTheirCommandOpensTheTa
   for (const char* query : {"Paint Studio", "org.example.Paint", "ORG.EXAMPLE.PAINT.desktop"}) {
     EXPECT_EQ(DesktopEntries::locate(query), entry) << query;
   }
+  EXPECT_EQ(DesktopEntries::locate("paint"), entry) << "the program the entry starts";
   EXPECT_EQ(DesktopEntries::locate("Nothing"), std::nullopt);
+  {
+    ScopedEnvironment path("PATH", "/nonexistent:/usr/bin");
+    EXPECT_EQ(DesktopEntries::locate("env"), "/usr/bin/env") << "a program without an entry";
+  }
 
   auto read = DesktopEntry::read(entry);
   ASSERT_TRUE(read);

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "kit/perception/Apps.hpp"
+#include "kit/perception/WindowList.hpp"
+#include "kit/platform/Desktop.hpp"
+#include "kit/tools/Engine.hpp"
+#include "platform/x11/X11Desktop.hpp"
+#include "tests/support/Eventually.hpp"
+
+namespace {
+
+const std::string script = std::string(TARNWICK_SOURCE_DIR) + "/tests/x11/fixtures/qt_window.py";
+
+// A small PyQt5 window, started by launch_app as a script that an interpreter runs.
+class QtApp : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    desktop_ = X11Desktop::open();
+    ASSERT_TRUE(desktop_) << "no X server at $DISPLAY; run the tests through scripts/desktop-session";
+    Platform::install(desktop_);
+    WindowList::useHelper(nullptr);
+  }
+  static void TearDownTestSuite() {
+    Platform::install(nullptr);
+    desktop_.reset();
+  }
+  void TearDown() override {
+    if (auto app = running()) desktop_->workspace().requestQuit(app->pid);
+    eventually([this] { return !running(); }, std::chrono::seconds(5));
+  }
+
+  std::optional<RunningApp> running() {
+    for (const auto& app : desktop_->workspace().runningApplications()) {
+      if (app.executable.find("python") != std::string::npos && app.policy == ActivationPolicy::regular) return app;
+    }
+    return std::nullopt;
+  }
+
+  static inline std::shared_ptr<X11Desktop> desktop_;
+  Engine engine_{std::make_shared<AgentSession>(1, "test", std::nullopt), std::weak_ptr<CursorPresenter>()};
+};
+
+}  // namespace
+
+TEST_F(QtApp, AScriptIsNamedByItsWindowNotByItsInterpreter) {
+  const std::string launched = engine_.launchApp(script, std::nullopt).text;
+  EXPECT_TRUE(launched.starts_with("qt_window.py is running (pid ")) << launched;
+  EXPECT_NE(launched.find("with 1 visible window(s)"), std::string::npos) << launched;
+  auto app = running();
+  ASSERT_TRUE(app);
+  EXPECT_EQ(app->name, "qt_window.py");
+  EXPECT_EQ(Apps::find("qt_window.py").pid, app->pid) << "and found by that name";
+  EXPECT_NE(engine_.listApps().text.find("- qt_window.py (qt_window.py, pid " + std::to_string(app->pid) + ")"),
+            std::string::npos);
+}
+
+// Qt's accessibility bridge connects to the bus but, in about half of the starts here,
+// never registers (Qt 5.15; see the README). The test reads the first start that did.
+TEST_F(QtApp, TheMenuBarAndControlsOfAQtWindowAreRead) {
+  std::string state;
+  for (int start = 0; start < 8 && state.find("Greet") == std::string::npos; ++start) {
+    TearDown();
+    engine_.launchApp(script, std::nullopt);
+    auto app = running();
+    ASSERT_TRUE(app);
+    state = engine_.getAppState(app->name, std::nullopt, false).text;
+  }
+  if (state.find("Greet") == std::string::npos) GTEST_SKIP() << "Qt never registered with the accessibility bus";
+  EXPECT_NE(state.find("Menu bar (use select_menu_item): File, Edit"), std::string::npos) << state;
+  EXPECT_NE(state.find("button \"Greet\""), std::string::npos) << state;
+  EXPECT_NE(state.find("text field value=\"hello\""), std::string::npos) << state;
+}
