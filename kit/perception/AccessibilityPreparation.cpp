@@ -51,7 +51,7 @@ void prepare(const RunningApp& app, const WindowInfo& window) {
   if (element && std::find(listed.begin(), listed.end(), *element) == listed.end()) listed.push_back(*element);
   int visited = 0;
   for (const auto& each : listed) warmUp(each, 0, visited);
-  Platform::clock().sleep(0.4);
+  Platform::clock().sleep(Platform::desktop().accessibility().settleAfterFirstWalk());
 }
 
 }  // namespace AccessibilityPreparation

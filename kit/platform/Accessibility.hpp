@@ -31,4 +31,7 @@ class Accessibility {
   virtual std::optional<AXElement> elementFromRemoteToken(const std::array<uint8_t, 20>&) { return std::nullopt; }
   // Whether elementFromRemoteToken can ever find anything; searches skip it otherwise.
   virtual bool hasRemoteTokens() const { return false; }
+  // How long an app needs, after its tree was first walked, before the tree it then builds
+  // is complete; 0 where a walk reads the app's current tree directly.
+  virtual double settleAfterFirstWalk() const { return 0.4; }
 };

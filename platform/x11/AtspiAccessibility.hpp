@@ -41,6 +41,8 @@ class AtspiAccessibility : public Accessibility {
   std::optional<std::vector<std::string>> actionNames(const AXElement& element) override;
   AXStatus perform(const AXElement& element, const std::string& action) override;
   std::optional<WindowNumber> windowNumber(const AXElement& element) override;
+  // AT-SPI reads the app's live tree: once walked, it is there.
+  double settleAfterFirstWalk() const override { return 0; }
 
   class Reading;  // one element's facts while its attributes are read
 
