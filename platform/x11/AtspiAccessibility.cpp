@@ -130,12 +130,16 @@ std::unique_ptr<AtspiAccessibility> AtspiAccessibility::open(Hooks hooks) {
   return std::unique_ptr<AtspiAccessibility>(new AtspiAccessibility(std::move(hooks)));
 }
 
+namespace {
+
+constexpr const char* listenedEvents[] = {"object:state-changed", "object:property-change", "object:children-changed"};
+
+}  // namespace
+
 AtspiAccessibility::AtspiAccessibility(Hooks hooks) : hooks_(std::move(hooks)) {
   // Some toolkits emit changes only while someone listens for them.
   listener_ = atspi_event_listener_new(forgetSettled, this, nullptr);
-  for (const char* event : {"object:state-changed", "object:property-change", "object:children-changed"}) {
-    atspi_event_listener_register(listener_, event, nullptr);
-  }
+  for (const char* event : listenedEvents) atspi_event_listener_register(listener_, event, nullptr);
 }
 
 // Pending bus messages (cache updates, events) are handled before each call, so cached
@@ -159,8 +163,13 @@ void AtspiAccessibility::forgetSettled(AtspiEvent* event, void* self) {
 
 AtspiAccessibility::~AtspiAccessibility() {
   std::lock_guard guard(lock_);
+  // Registered listeners outlive their last reference: without this, events that arrive
+  // later (another desktop of the process pumps them) would reach a destroyed object.
+  if (listener_ != nullptr) {
+    for (const char* event : listenedEvents) atspi_event_listener_deregister(listener_, event, nullptr);
+    g_object_unref(listener_);
+  }
   for (auto& [id, object] : objects_) g_object_unref(object);
-  if (listener_ != nullptr) g_object_unref(listener_);
 }
 
 AXElement AtspiAccessibility::remember(AtspiAccessible* object, pid_t pid) {
