@@ -26,6 +26,11 @@ bool writeAll(int fd, const void* bytes, size_t count) {
   return true;
 }
 
+bool isExecutable(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
+}
+
 std::optional<std::string> read(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return std::nullopt;

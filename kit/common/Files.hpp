@@ -12,6 +12,9 @@ namespace Files {
 // fails. Never raises SIGPIPE on sockets, and allocates nothing, so a forked child may use it.
 bool writeAll(int fd, const void* bytes, size_t count);
 
+// Whether the path is a regular file this process may run.
+bool isExecutable(const std::string& path);
+
 // The file's bytes, or none when it does not exist or cannot be read.
 std::optional<std::string> read(const std::string& path);
 

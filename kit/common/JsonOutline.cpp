@@ -136,10 +136,13 @@ std::optional<JsonOutline> JsonOutline::read(std::string_view text) { return out
 
 std::optional<JsonOutline> JsonOutline::readBeginning(std::string_view text) { return outline(text, false); }
 
+size_t JsonOutline::valueStart(std::string_view text, const Member& member) {
+  return text.find_first_not_of(" \t\r\n", text.find(':', member.keyEnd) + 1);
+}
+
 std::optional<std::string_view> JsonOutline::memberText(std::string_view text, const Object& top, std::string_view key) {
   const Member* found = top.member(key);
   if (!found || found->valueEnd == 0) return std::nullopt;
-  // Between a key and its value there is only white space and the colon.
-  const size_t start = text.find_first_not_of(" \t\r\n", text.find(':', found->keyEnd) + 1);
+  const size_t start = valueStart(text, *found);
   return text.substr(start, found->valueEnd - start);
 }

@@ -31,6 +31,8 @@ struct JsonOutline {
   // The outline of the members a cut-off text holds whole before it ends (the start of a
   // message too long to read), or none when it does not begin an object.
   static std::optional<JsonOutline> readBeginning(std::string_view text);
+  // Where a member's value begins: after its key only white space and the colon come.
+  static size_t valueStart(std::string_view text, const Member& member);
   // The text of a top-level member's value exactly as written, or none.
   static std::optional<std::string_view> memberText(std::string_view text, const Object& top, std::string_view key);
 };

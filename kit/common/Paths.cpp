@@ -52,6 +52,11 @@ bool makePrivateDirectory(const std::string& path) {
   return (info.st_mode & 077) == 0 || chmod(path.c_str(), 0700) == 0;
 }
 
+std::string expandedHome(const std::string& path) {
+  if (path == "~" || path.starts_with("~/")) return home() + path.substr(1);
+  return path;
+}
+
 std::string ownExecutable() {
   std::error_code error;
   auto path = std::filesystem::read_symlink("/proc/self/exe", error);

@@ -12,6 +12,8 @@ std::string configDirectory();
 // Creates the directory and its missing parents with permissions 0700, and tightens an
 // existing one of this user to 0700; false on failure and for a folder of another user.
 bool makePrivateDirectory(const std::string& path);
+// The path with a leading "~" or "~/" standing for the home folder.
+std::string expandedHome(const std::string& path);
 // This process's own executable, absolute.
 std::string ownExecutable();
 // The last component of a path, trailing slashes ignored ("/a/b/" gives "b").

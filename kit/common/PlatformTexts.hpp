@@ -45,13 +45,6 @@ inline constexpr Text hoverDescription{
     "Move the agent cursor over an element or pixel to reveal hover menus or tooltips. Many native views react; "
     "Chrome and Electron apps show hover effects only for the real mouse."};
 
-inline constexpr Text hoverResult{
-    "Moved the cursor there. Safari pages and many native views react to it; Chrome, Electron apps and some native "
-    "views show hover effects only for the real mouse, so check get_app_state and use clicks or the keyboard if "
-    "nothing appeared.",
-    "Moved the cursor there. Many native views react to it; Chrome, Electron apps and some native views show hover "
-    "effects only for the real mouse, so check get_app_state and use clicks or the keyboard if nothing appeared."};
-
 inline constexpr Text pasteDescription{
     "Insert plain text at the selection through accessibility without reading or writing the system clipboard. "
     "Requires a field with writable selected text. HTML and file paste are currently unsupported. Command-C/X/V and "

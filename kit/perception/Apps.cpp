@@ -210,10 +210,9 @@ bool isDormant(const WindowInfo& window, const RunningApp& app) {
 bool isRemotePanel(const WindowInfo& window) {
   auto desktop = Platform::desktopIfAny();
   if (!desktop) return false;
-  for (const auto& entry : WindowList::copy(WindowListOption::all)) {
-    auto other = windowInfo(entry);
-    if (!other || other->pid == window.pid || other->frame != window.frame) continue;
-    if (desktop->workspace().executablePath(other->pid).ends_with("openAndSavePanelService")) return true;
+  for (const auto& other : frontToBack()) {
+    if (other.pid == window.pid || other.frame != window.frame) continue;
+    if (desktop->workspace().executablePath(other.pid).ends_with("openAndSavePanelService")) return true;
   }
   return false;
 }

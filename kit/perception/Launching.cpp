@@ -59,8 +59,7 @@ std::string location(const std::string& query) {
 std::optional<std::string> openTarget(const std::optional<std::string>& open) {
   if (!open) return std::nullopt;
   if (open->find("://") != std::string::npos) return open;
-  std::string path = *open;
-  if (path == "~" || path.starts_with("~/")) path = Paths::home() + path.substr(1);
+  const std::string path = Paths::expandedHome(*open);
   // A relative path would be resolved against the resident app's folder, never what the agent meant.
   if (!path.starts_with("/")) throw ToolError("Invalid URL or path \"" + *open + "\".");
   return path;

@@ -36,10 +36,6 @@ bool isDirectory(const std::string& path) {
   return fs::is_directory(path, error);
 }
 
-bool isExecutableFile(const std::string& path) {
-  std::error_code error;
-  return fs::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
-}
 
 std::optional<std::string> readFile(const std::string& path) {
   std::error_code error;
@@ -163,7 +159,7 @@ std::vector<std::string> ClientSetup::claudeCLICandidates() const {
 
 std::optional<std::string> ClientSetup::claudeCLI() const {
   for (const auto& candidate : claudeCLICandidates()) {
-    if (isExecutableFile(candidate)) return candidate;
+    if (Files::isExecutable(candidate)) return candidate;
   }
   return std::nullopt;
 }

@@ -6,10 +6,6 @@ constexpr std::string_view space = " \t\r\n";
 
 }  // namespace
 
-size_t JsonEdit::valueStart(const JsonOutline::Member& member) const {
-  // Between a key and its value there is only white space and the colon.
-  return text_.find_first_not_of(space, text_.find(':', member.keyEnd) + 1);
-}
 
 std::string JsonEdit::lineIndent(size_t offset) const {
   const size_t lineStart = text_.rfind('\n', offset);
@@ -47,7 +43,7 @@ std::string JsonEdit::rendered(const Json& value, const std::optional<std::strin
 }
 
 void JsonEdit::replaceValue(const JsonOutline::Member& member, const Json& value) {
-  const size_t start = valueStart(member);
+  const size_t start = JsonOutline::valueStart(text_, member);
   // A multi-line text gets the value spread over lines below its key's indentation.
   const auto indent = text_.find('\n') < text_.find_last_not_of(space) ? std::optional(lineIndent(start)) : std::nullopt;
   text_.replace(start, member.valueEnd - start, rendered(value, indent));

@@ -17,7 +17,6 @@ class JsonEdit {
   std::string text() const;
 
  private:
-  size_t valueStart(const JsonOutline::Member& member) const;
   // The indentation of the line that holds this offset.
   std::string lineIndent(size_t offset) const;
   // The indentation of the object's members, or none when it keeps them on its own line.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <set>
 
+#include "kit/common/Files.hpp"
 #include "kit/common/Paths.hpp"
 #include "kit/common/Text.hpp"
 
@@ -38,12 +39,6 @@ std::vector<std::string> splitWords(const std::string& line) {
   return words;
 }
 
-std::string expandedHome(const std::string& path) {
-  if (path == "~" || path.starts_with("~/")) return Paths::home() + path.substr(1);
-  return path;
-}
-
-bool isExecutableFile(const std::string& path);
 
 // The program of that name in a folder of $PATH, as a shell would find it.
 std::optional<std::string> onPath(const std::string& name) {
@@ -53,16 +48,12 @@ std::optional<std::string> onPath(const std::string& name) {
   while (!folders.empty()) {
     const size_t colon = folders.find(':');
     const std::string folder(folders.substr(0, colon));
-    if (!folder.empty() && isExecutableFile(folder + "/" + name)) return folder + "/" + name;
+    if (!folder.empty() && Files::isExecutable(folder + "/" + name)) return folder + "/" + name;
     folders.remove_prefix(colon == std::string_view::npos ? folders.size() : colon + 1);
   }
   return std::nullopt;
 }
 
-bool isExecutableFile(const std::string& path) {
-  std::error_code error;
-  return fs::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
-}
 
 std::string withoutDesktopSuffix(std::string text) {
   if (text.ends_with(".desktop")) text.resize(text.size() - 8);
@@ -127,9 +118,9 @@ std::vector<DesktopEntry> installed() {
 }
 
 std::optional<std::string> locate(const std::string& query) {
-  const std::string path = expandedHome(query);
+  const std::string path = Paths::expandedHome(query);
   if (path.ends_with(".desktop") && DesktopEntry::read(path)) return path;
-  if (path.find('/') != std::string::npos && isExecutableFile(path)) return path;
+  if (path.find('/') != std::string::npos && Files::isExecutable(path)) return path;
 
   const std::string wantedID = withoutDesktopSuffix(path);
   for (const auto& dir : directories()) {
