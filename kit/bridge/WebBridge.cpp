@@ -318,9 +318,8 @@ void WebBridge::release(const std::string& sessionID, const std::shared_ptr<Loca
 }
 
 void WebBridge::refuse(const std::string& sessionID, const std::string& message) {
-  auto request = JsonText::parse(message);
-  auto id = JsonRpc::idText(message);
-  if (!request || !request->is_object() || !request->contains("method") || !id) return;
+  auto id = JsonRpc::requestID(message);
+  if (!id) return;
   const std::string answer = JsonRpc::answer(*id, "error", {{"code", -32000}, {"message", refusedRequest}});
   // One thread posts every refusal, however many arrive at once.
   std::call_once(refusalsStarted_, [this] {

@@ -1,6 +1,7 @@
 #include "kit/protocol/JsonRpc.hpp"
 
 #include "kit/common/JsonOutline.hpp"
+#include "kit/common/Lines.hpp"
 
 namespace JsonRpc {
 namespace {
@@ -14,7 +15,21 @@ std::optional<std::string> idIn(std::string_view text, const std::optional<JsonO
 
 }  // namespace
 
-std::optional<std::string> idText(std::string_view line) { return idIn(line, JsonOutline::read(line)); }
+std::optional<std::string> requestID(std::string_view line) {
+  if (auto outline = JsonOutline::read(line)) {
+    return outline->top.member("method") ? idIn(line, outline) : std::nullopt;
+  }
+  auto parsed = JsonText::parse(line);
+  if (!parsed || !parsed->is_object() || !parsed->contains("method") || !parsed->contains("id")) return std::nullopt;
+  return JsonText::compact((*parsed)["id"]);
+}
+
+std::optional<std::string> replyID(std::string_view line) {
+  const std::string_view beginning = line.substr(0, LineReader::beginningKept);
+  auto outline = JsonOutline::readBeginning(beginning);
+  if (!outline || outline->top.member("method")) return std::nullopt;
+  return idIn(beginning, outline);
+}
 
 std::string answer(std::string_view idText, const char* key, const Json& value) {
   // Keys are written in order, so the id is the first member; its text goes in as it came.

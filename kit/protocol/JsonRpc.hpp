@@ -9,9 +9,13 @@
 // beyond any machine integer (123456789012345678901234567890) comes back as it went out.
 namespace JsonRpc {
 
-// The text of the request's "id" as written, or none when the line is no JSON object
-// or has no id.
-std::optional<std::string> idText(std::string_view line);
+// The id, as written, of a request (a JSON object with a "method") that carries one, or
+// none. A request the outline cannot read (a key given twice) has its id re-serialised.
+std::optional<std::string> requestID(std::string_view line);
+
+// The id, as written, of a reply (a JSON object without "method"), or none. Answers
+// carry their id first, so the beginning of a long reply is enough.
+std::optional<std::string> replyID(std::string_view line);
 
 // {"id": idText, "jsonrpc": "2.0", key: value} on one line.
 std::string answer(std::string_view idText, const char* key, const Json& value);

@@ -61,21 +61,16 @@ void MCPConnection::sendLine(const std::string& line) {
   Lines::write(socket_, line);
 }
 
-void MCPConnection::answer(const Json& request, const char* key, Json value) {
-  auto id = request.find("id");
-  if (id == request.end()) return;
-  // The id goes back exactly as the client wrote it; a number no machine integer holds
-  // would otherwise come back rounded.
-  auto written = JsonRpc::idText(currentLine_);
+void MCPConnection::answer(const std::optional<std::string>& id, const char* key, const Json& value) {
+  if (!id) return;
   try {
-    sendLine(JsonRpc::answer(written ? *written : JsonText::compact(*id), key, value));
+    sendLine(JsonRpc::answer(*id, key, value));
   } catch (const std::exception&) {
     // an answer that cannot be serialised is dropped
   }
 }
 
 void MCPConnection::handle(const std::string& line) {
-  currentLine_ = line;
   auto parsed = JsonText::parse(line);
   if (!parsed || !parsed->is_object()) return;
   const Json& message = *parsed;
@@ -90,27 +85,30 @@ void MCPConnection::handle(const std::string& line) {
   const auto& name = method->get_ref<const std::string&>();
   auto paramsEntry = message.find("params");
   const Json params = paramsEntry != message.end() && paramsEntry->is_object() ? *paramsEntry : Json::object();
+  // The id goes back exactly as the client wrote it; a number no machine integer holds
+  // would otherwise come back rounded.
+  const auto id = message.contains("id") ? JsonRpc::requestID(line) : std::nullopt;
 
   if (name == "initialize") {
-    answer(message, "result", initializeResult(params));
+    answer(id, "result", initializeResult(params));
   } else if (name == "ping") {
-    answer(message, "result", Json::object());
+    answer(id, "result", Json::object());
   } else if (name == "tools/list") {
-    answer(message, "result", Json{{"tools", Tools::definitions()}});
+    answer(id, "result", Json{{"tools", Tools::definitions()}});
   } else if (name == "tools/call") {
-    answer(message, "result", callTool(params));
+    answer(id, "result", callTool(params));
   } else if (name == controlMethod && control_ && !fromThisProcess_) {
-    control(message, params);
+    control(id, params);
   } else {
-    answer(message, "error", Json{{"code", -32601}, {"message", "Method not found: " + name}});
+    answer(id, "error", Json{{"code", -32601}, {"message", "Method not found: " + name}});
   }
 }
 
-void MCPConnection::control(const Json& request, const Json& params) {
+void MCPConnection::control(const std::optional<std::string>& id, const Json& params) {
   try {
-    answer(request, "result", Json{{"text", control_(params)}});
+    answer(id, "result", Json{{"text", control_(params)}});
   } catch (const std::exception& error) {
-    answer(request, "error", Json{{"code", -32000}, {"message", error.what()}});
+    answer(id, "error", Json{{"code", -32000}, {"message", error.what()}});
   }
 }
 

@@ -45,8 +45,9 @@ class MCPConnection {
   void startSession(const std::string& clientName);
   Json initializeResult(const Json& params);
   Json callTool(const Json& params);
-  void control(const Json& request, const Json& params);
-  void answer(const Json& request, const char* key, Json value);
+  // Both answer only a request with an id: the id's text as the client wrote it.
+  void control(const std::optional<std::string>& id, const Json& params);
+  void answer(const std::optional<std::string>& id, const char* key, const Json& value);
 
   int socket_;
   int64_t sessionID_;
@@ -57,6 +58,5 @@ class MCPConnection {
   std::optional<std::string> workingDirectory_;
   bool fromThisProcess_;
   std::mutex writeLock_;
-  std::string_view currentLine_;  // the line handle() works on, for its id as written; only valid there
   LineReader reader_;
 };

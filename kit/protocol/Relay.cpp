@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "kit/common/JsonOutline.hpp"
 #include "kit/common/Lines.hpp"
 #include "kit/protocol/JsonRpc.hpp"
 #include "kit/protocol/ResidentApp.hpp"
@@ -20,24 +19,6 @@ std::string helloLine() {
   std::error_code error;
   std::string cwd = std::filesystem::current_path(error).string();
   return JsonText::compact(Json{{"tarnwick", {{"cwd", cwd}}}});
-}
-
-// The id (as written) of a request that expects a reply, or none.
-std::optional<std::string> requestID(const std::string& line) {
-  auto outline = JsonOutline::read(line);
-  if (!outline || !outline->top.member("method")) return std::nullopt;
-  auto id = JsonOutline::memberText(line, outline->top, "id");
-  return id ? std::optional<std::string>(*id) : std::nullopt;
-}
-
-// The id a reply answers, or none. The app writes the id first, so the beginning of a
-// reply (which may carry a large screenshot) is enough.
-std::optional<std::string> replyID(const std::string& line) {
-  const std::string_view beginning = std::string_view(line).substr(0, LineReader::beginningKept);
-  auto outline = JsonOutline::readBeginning(beginning);
-  if (!outline || outline->top.member("method")) return std::nullopt;
-  auto id = JsonOutline::memberText(beginning, outline->top, "id");
-  return id ? std::optional<std::string>(*id) : std::nullopt;
 }
 
 }  // namespace
@@ -60,7 +41,7 @@ bool Relay::connectAtStart() {
 }
 
 void Relay::forwardRequests(const std::string& line) {
-  auto id = requestID(line);
+  auto id = JsonRpc::requestID(line);
   std::unique_lock writing(writeLock_);
   int socket;
   {
@@ -91,7 +72,7 @@ void Relay::forwardReplies() {
     }
     LineReader reader(socket);
     while (auto line = reader.next()) {
-      if (auto id = replyID(*line)) take(*id);
+      if (auto id = JsonRpc::replyID(*line)) take(*id);
       writeOutput(*line);
     }
     std::set<std::string> outstanding;
