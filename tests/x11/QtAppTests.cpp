@@ -4,7 +4,7 @@
 #include "kit/perception/WindowList.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
-#include "platform/x11/X11Desktop.hpp"
+#include "tests/x11/DesktopSuite.hpp"
 #include "tests/support/Eventually.hpp"
 
 namespace {
@@ -12,18 +12,10 @@ namespace {
 const std::string script = std::string(TARNWICK_SOURCE_DIR) + "/tests/x11/fixtures/qt_window.py";
 
 // A small PyQt5 window, started by launch_app as a script that an interpreter runs.
-class QtApp : public ::testing::Test {
+class QtApp : public DesktopSuite {
  protected:
-  static void SetUpTestSuite() {
-    desktop_ = X11Desktop::open();
-    ASSERT_TRUE(desktop_) << "no X server at $DISPLAY; run the tests through scripts/desktop-session";
-    Platform::install(desktop_);
-    WindowList::useHelper(nullptr);
-  }
-  static void TearDownTestSuite() {
-    Platform::install(nullptr);
-    desktop_.reset();
-  }
+  static void SetUpTestSuite() { openDesktop(); }
+  static void TearDownTestSuite() { closeDesktop(); }
   void TearDown() override {
     if (auto app = running()) desktop_->workspace().requestQuit(app->pid);
     eventually([this] { return !running(); }, std::chrono::seconds(5));
@@ -36,7 +28,6 @@ class QtApp : public ::testing::Test {
     return std::nullopt;
   }
 
-  static inline std::shared_ptr<X11Desktop> desktop_;
   Engine engine_{std::make_shared<AgentSession>(1, "test", std::nullopt), std::weak_ptr<CursorPresenter>()};
 };
 

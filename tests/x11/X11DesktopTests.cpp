@@ -16,6 +16,7 @@
 #include "kit/tools/Engine.hpp"
 #include "kit/common/ToolError.hpp"
 #include "platform/x11/X11Desktop.hpp"
+#include "tests/x11/DesktopSuite.hpp"
 #include "tests/support/DecodedJPEG.hpp"
 #include "tests/support/Eventually.hpp"
 
@@ -23,21 +24,18 @@ namespace {
 
 constexpr const char* factory = "gtk3-widget-factory";
 
-class RealDesktop : public ::testing::Test {
+class RealDesktop : public DesktopSuite {
  protected:
   static void SetUpTestSuite() {
-    desktop_ = X11Desktop::open();
-    ASSERT_TRUE(desktop_) << "no X server at $DISPLAY; run the tests through scripts/desktop-session";
-    Platform::install(desktop_);
-    WindowList::useHelper(nullptr);  // the test binary is not a tarnwick executable
+    openDesktop();
+    if (!desktop_) return;
     Engine starter(std::make_shared<AgentSession>(0, "setup", std::nullopt), std::weak_ptr<CursorPresenter>());
     starter.launchApp(factory, std::nullopt);
     ASSERT_TRUE(eventually([] { return factoryWindow().has_value(); })) << "the widget factory never showed a window";
   }
   static void TearDownTestSuite() {
     if (auto pid = factoryPid()) desktop_->workspace().requestQuit(*pid);
-    Platform::install(nullptr);
-    desktop_.reset();
+    closeDesktop();
   }
 
   static std::optional<pid_t> factoryPid() {
@@ -66,7 +64,6 @@ class RealDesktop : public ::testing::Test {
 
   ToolResult state(bool changesOnly = false) { return engine_.getAppState(factory, std::nullopt, changesOnly); }
 
-  static inline std::shared_ptr<X11Desktop> desktop_;
   std::shared_ptr<AgentSession> session_ = std::make_shared<AgentSession>(1, "test", std::nullopt);
   Engine engine_{session_, std::weak_ptr<CursorPresenter>()};
 };
