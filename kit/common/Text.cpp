@@ -104,6 +104,22 @@ std::string prefixCharacters(std::string_view text, size_t count) {
   return result;
 }
 
+std::u16string utf16(std::string_view text) {
+  std::u16string units;
+  eachCharacter(text, [&](std::string_view character) {
+    uint32_t point = codePoint(character);
+    if (point >= 0x10000) {
+      point -= 0x10000;
+      units.push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
+    } else {
+      units.push_back(static_cast<char16_t>(point));
+    }
+    return true;
+  });
+  return units;
+}
+
 std::string decimal(double value) {
   if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15) {
     return std::to_string(static_cast<long long>(value));

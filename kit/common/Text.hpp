@@ -25,6 +25,8 @@ std::string withoutPrivateUse(std::string_view text);
 size_t characterCount(std::string_view text);
 // The first `count` Unicode scalars.
 std::string prefixCharacters(std::string_view text, size_t count);
+// UTF-16 code units, as accessibility counts text offsets.
+std::u16string utf16(std::string_view text);
 // A number as people write it: whole numbers without a decimal point.
 std::string decimal(double value);
 

@@ -1,15 +1,21 @@
 #pragma once
 #include <sys/types.h>
 
-#include <utility>
+#include <functional>
+#include <string>
+#include <vector>
 
-// Per-app input locks. Today no input reaches apps, so withLock runs the work at once
-// without taking any lock.
+// One agent's gesture in an app finishes before another agent's input to that app
+// begins: an in-process lock per app and a lock file per app for other processes of
+// the same user. Waits are bounded; a lock that stays taken fails with a ToolError.
 namespace InputLocks {
 
-template <typename Work>
-auto withLock(pid_t, Work&& work) {
-  return std::forward<Work>(work)();
-}
+inline constexpr double patience = 60;  // seconds
+
+void withLock(pid_t pid, const std::function<void()>& body);
+// Several apps (a drag between two): locks are taken in ascending pid order.
+void withLocks(std::vector<pid_t> pids, const std::function<void()>& body);
+// The lock file of an app.
+std::string lockFilePath(pid_t pid);
 
 }  // namespace InputLocks

@@ -179,10 +179,11 @@ void AccessibilityTree::visit(const AXElement& given, int depth, const std::stri
   std::string label = cleaned(rawLabel(values, role));
   if (label.empty() && role == "AXRow") label = rowText(element, 0);  // as label() does
   const auto value = valueText(values, role, label);
+  const auto allActions = AX::actions(element);
   const auto actions = [&] {
     std::vector<std::string> kept;
-    for (auto& action : AX::actions(element)) {
-      if (!passiveActions.contains(action)) kept.push_back(std::move(action));
+    for (const auto& action : allActions) {
+      if (!passiveActions.contains(action)) kept.push_back(action);
     }
     return kept;
   }();
@@ -204,7 +205,7 @@ void AccessibilityTree::visit(const AXElement& given, int depth, const std::stri
     parts.actions = listedActions(actions, role, inToolbar);
 
     ListedElement entry;
-    entry.record = {element, role, label, parts.frame, parts.actions};
+    entry.record = {element, role, label, parts.frame, allActions};
     entry.depth = depth;
     entry.line = ElementLine::compose(parts, toImage_, scale_);
     if (auto before = previous_.find(element); before != previous_.end()) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "kit/platform/Accessibility.hpp"
+#include "kit/platform/AgentInput.hpp"
 #include "kit/platform/Capture.hpp"
 #include "kit/platform/Clock.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
@@ -22,6 +23,8 @@ class Desktop {
   virtual ScreenCapture& capture() = 0;
   // None where the desktop has no keyboard of its own to describe.
   virtual KeyboardLayouts* keyboardLayouts() { return nullptr; }
+  // None where agents cannot send input.
+  virtual AgentInput* input() { return nullptr; }
   // Whether a helper process started from this executable sees this same desktop; a
   // desktop that lives inside this process cannot be seen from another.
   virtual bool reachableFromHelpers() const { return false; }

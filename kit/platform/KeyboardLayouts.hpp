@@ -9,6 +9,10 @@ inline constexpr uint32_t shift = 1 << 0;
 inline constexpr uint32_t control = 1 << 1;
 inline constexpr uint32_t option = 1 << 2;  // the third-level key (AltGr) on Linux
 inline constexpr uint32_t command = 1 << 3;
+// Held keys of a chord on Linux: Alt (Mod1), Super, and Fn, which X11 apps never see.
+inline constexpr uint32_t alt = 1 << 4;
+inline constexpr uint32_t super = 1 << 5;
+inline constexpr uint32_t function = 1 << 6;
 }  // namespace KeyModifier
 
 struct KeyStroke {

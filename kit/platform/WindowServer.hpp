@@ -49,4 +49,7 @@ class WindowServer {
   virtual std::vector<SpaceID> spaces(WindowNumber window) = 0;
   virtual std::set<SpaceID> visibleSpaces() = 0;
   virtual std::vector<DisplayInfo> displays() = 0;
+  // The window a pointer press at this point reaches (stacking, shape and input shape
+  // considered): only its number and owner are filled in. None over the bare desktop.
+  virtual std::optional<WindowInfo> windowAt(Point point) = 0;
 };

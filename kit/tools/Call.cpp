@@ -32,16 +32,16 @@ std::optional<Guarded> guard(const std::string& name, const Arguments& arguments
   return guarded;
 }
 
-void finish(const std::optional<Guarded>& guarded) {
+void finish(const std::optional<Guarded>& guarded, AgentInput::Agent agent) {
   if (!guarded) return;
-  SharedKeyWindow::shared().release(guarded->app.pid);
+  SharedKeyWindow::shared().release(agent, guarded->app.pid);
   guarded->stackGuard->finish(StackGuard::Clock::now());
 }
 
 void appendState(ToolResult& result, const std::string& name, const Arguments& arguments, Engine& engine,
                  const Guarded& guarded, const std::function<bool()>& moreQueued) {
   if (auto note = KeyboardGuard::release(guarded.app)) result.text += "\n" + *note;
-  SharedKeyWindow::shared().release(guarded.app.pid);
+  SharedKeyWindow::shared().release(engine.session->id, guarded.app.pid);
   if (moreQueued()) return;  // the agent's next call is already waiting; its state will do
   ToolResult state = engine.stateAfterAction(guarded.app, guarded.windowsBefore, mayNavigate(name, arguments));
   result = {result.text + "\n\n" + state.text, std::move(state.jpeg)};
@@ -58,7 +58,7 @@ ToolResult call(const std::string& name, const Arguments& arguments, Engine& eng
   } catch (const std::exception& error) {
     std::optional<std::string> note;
     if (guarded) note = KeyboardGuard::release(guarded->app);
-    finish(guarded);
+    finish(guarded, engine.session->id);
     if (note) throw ToolError(std::string(error.what()) + "\n" + *note);
     throw;
   }
@@ -66,10 +66,10 @@ ToolResult call(const std::string& name, const Arguments& arguments, Engine& eng
   try {
     appendState(result, name, arguments, engine, *guarded, moreQueued);
   } catch (...) {
-    finish(guarded);
+    finish(guarded, engine.session->id);
     throw;
   }
-  finish(guarded);
+  finish(guarded, engine.session->id);
   return result;
 }
 

@@ -1,3 +1,7 @@
+#include "kit/actions/Menus.hpp"
+#include "kit/common/ToolError.hpp"
+#include "kit/perception/Apps.hpp"
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/MouseButton.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
@@ -25,13 +29,25 @@ Tool ToolRecords::click() {
                                "after each call because they take the user's keyboard, so choose in the same call.")}},
       .required = {"app"},
       .mayNavigate = [](const Arguments&) { return true; },
-      .checkArguments = [](const Arguments& a) {
-        a.place();
-        a.spot();
-        parseMouseButton(a.optionalString("mouse_button"));
-        a.optionalInt("click_count");
-        a.optionalString("key");
-        a.doubleValue("duration");
-        a.optionalString("menu_item");
+      .run = [](const Arguments& a, Engine& engine) {
+        auto place = a.place();
+        auto spot = a.spot();
+        MouseButton button = parseMouseButton(a.optionalString("mouse_button"));
+        int64_t count = a.optionalInt("click_count").value_or(1);
+        int clicks = count < 2 ? 1 : count > 2 ? 3 : 2;
+        auto keys = a.optionalString("key");
+        double hold = a.doubleValue("duration").value_or(0);
+        auto menuItem = a.optionalString("menu_item");
+        Engine::Target target = engine.inputTarget(place.app, place.windowID);
+        if (menuItem && !target.window.isOnScreen && Apps::isOnAnotherSpace(target.window)) {
+          throw ToolError(
+              "Menus that a window on another Space opens stay on that Space, where accessibility cannot read them, "
+              "so menu_item works only for windows on the user's current Space. Use set_value for dropdowns, "
+              "select_menu_item for the menu bar, or keyboard shortcuts.");
+        }
+        ToolResult result =
+            engine.performClick(target, spot.elementIndex, spot.x, spot.y, button, clicks, keys, hold);
+        if (menuItem) result.text += " " + Menus::pickFromOpenMenu(*menuItem, target.app.pid);
+        return result;
       }};
 }

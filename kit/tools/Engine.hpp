@@ -4,7 +4,9 @@
 #include <set>
 #include <string>
 
+#include "kit/input/PointerPath.hpp"
 #include "kit/perception/RunningApp.hpp"
+#include "kit/platform/AgentInput.hpp"
 #include "kit/perception/Snapshot.hpp"
 #include "kit/platform/WindowInfo.hpp"
 #include "kit/tools/AgentSession.hpp"
@@ -24,6 +26,10 @@ class Engine {
 
   Engine(std::shared_ptr<AgentSession> session, std::weak_ptr<CursorPresenter> presenter)
       : session(std::move(session)), presenter(std::move(presenter)) {}
+  // The agent's devices go with its connection.
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
 
   ToolResult listApps();
   ToolResult launchApp(const std::string& app, const std::optional<std::string>& open);
@@ -34,10 +40,32 @@ class Engine {
   // covered); it becomes the window the after-action state reports.
   Target inputTarget(const std::string& app, std::optional<WindowNumber> windowID);
 
+  // Where input lands: an element of the agent's recent states and its point, or a
+  // pixel of the target window's screenshot as a screen point.
+  ElementRecord element(int64_t index, const Target& target) const;
+  static Point elementPoint(const ElementRecord& record);
+  static double targetSize(const ElementRecord& record);
+  Point screenPoint(double x, double y, const Target& target) const;
+  // The menu or popover of the app above the window that holds the point, else the window.
+  static WindowInfo windowAt(Point point, const Target& target);
+
+  // Brings the agent's pointer to the point the way a hand would; `size` is the
+  // target's size for Fitts' law; `pulse` marks a click about to happen.
+  void travel(Point to, const Target& target, double size, bool pulse);
+
+  ToolResult performClick(const Target& target, std::optional<int64_t> elementIndex, std::optional<double> x,
+                          std::optional<double> y, MouseButton button, int count, const std::optional<std::string>& keys,
+                          double hold);
+  ToolResult hover(const Target& target, std::optional<int64_t> elementIndex, std::optional<double> x,
+                   std::optional<double> y);
+
   // Input is never sent to the app that hosts the agents.
   static void checkInputAllowed(const RunningApp& app);
 
   std::shared_ptr<AgentSession> session;
   std::weak_ptr<CursorPresenter> presenter;
   std::optional<WindowNumber> lastInputWindow;
+
+ private:
+  bool sentInput_ = false;
 };

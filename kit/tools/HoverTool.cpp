@@ -1,4 +1,5 @@
 #include "kit/common/PlatformTexts.hpp"
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -13,8 +14,9 @@ Tool ToolRecords::hover() {
                          {"x", S::x()},
                          {"y", S::y()}},
           .required = {"app"},
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.spot();
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            auto spot = a.spot();
+            return engine.hover(engine.inputTarget(place.app, place.windowID), spot.elementIndex, spot.x, spot.y);
           }};
 }

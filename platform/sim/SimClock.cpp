@@ -6,6 +6,10 @@ double SimClock::now() {
 }
 
 void SimClock::sleep(double seconds) {
-  std::lock_guard guard(model_.lock);
-  if (seconds > 0) model_.now += seconds;
+  std::vector<std::function<void()>> due;
+  {
+    std::lock_guard guard(model_.lock);
+    due = model_.advance(seconds);
+  }
+  for (auto& action : due) action();  // the user acts outside the lock, as effects do
 }

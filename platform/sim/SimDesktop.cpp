@@ -141,3 +141,49 @@ int SimDesktop::remoteTokenRequests() const {
   std::lock_guard guard(model_.lock);
   return model_.remoteTokenRequests;
 }
+
+void SimDesktop::userPresses(UserInputKind kind) {
+  std::function<void(UserInputKind)> watcher;
+  {
+    std::lock_guard guard(model_.lock);
+    model_.lastUserInput = model_.now;
+    watcher = model_.userWatcher;
+  }
+  if (watcher) watcher(kind);
+}
+
+void SimDesktop::userClicks(WindowNumber window) {
+  {
+    std::lock_guard guard(model_.lock);
+    if (const SimModel::Window* found = model_.window(window)) model_.front = found->pid;
+  }
+  moveToFront(window);
+  userPresses(UserInputKind::button);
+}
+
+void SimDesktop::at(double time, std::function<void()> action) {
+  std::lock_guard guard(model_.lock);
+  model_.scheduled.push_back({time, std::move(action)});
+}
+
+Point SimDesktop::userPointer() const {
+  std::lock_guard guard(model_.lock);
+  return model_.userPointer;
+}
+
+std::vector<SimModel::Posted> SimDesktop::posted() const {
+  std::lock_guard guard(model_.lock);
+  return model_.posted;
+}
+
+std::optional<AgentInput::Agent> SimDesktop::clientPointer(pid_t pid) const {
+  std::lock_guard guard(model_.lock);
+  auto found = model_.clientPointers.find(pid);
+  if (found == model_.clientPointers.end()) return std::nullopt;
+  return found->second;
+}
+
+bool SimDesktop::agentRemoved(AgentInput::Agent agent) const {
+  std::lock_guard guard(model_.lock);
+  return model_.removedAgents.contains(agent);
+}

@@ -11,6 +11,7 @@
 #include "platform/sim/SimAccessibility.hpp"
 #include "platform/sim/SimCapture.hpp"
 #include "platform/sim/SimClock.hpp"
+#include "platform/sim/SimInput.hpp"
 #include "platform/sim/SimKeyboardLayouts.hpp"
 #include "platform/sim/SimModel.hpp"
 #include "platform/sim/SimWindowServer.hpp"
@@ -56,6 +57,19 @@ class SimDesktop : public Desktop {
   // A file dialog served by another process, over the app's window of the same frame.
   WindowNumber addFileDialog(pid_t owner, Rect frame);
 
+  // The simulated user. Their input reaches the front app; a click also brings the
+  // clicked window and its app to the front.
+  void userPresses(UserInputKind kind = UserInputKind::key);
+  void userClicks(WindowNumber window);
+  // Runs the action when the virtual clock reaches the time (the user acting meanwhile).
+  void at(double time, std::function<void()> action);
+  Point userPointer() const;
+
+  // What agents posted, and what they hold.
+  std::vector<SimModel::Posted> posted() const;
+  std::optional<AgentInput::Agent> clientPointer(pid_t pid) const;
+  bool agentRemoved(AgentInput::Agent agent) const;
+
   // What the model was asked, for tests that check what was (not) done.
   std::vector<std::string> writes(pid_t pid) const;
   int remoteTokenRequests() const;
@@ -73,6 +87,7 @@ class SimDesktop : public Desktop {
   Clock& clock() override { return clock_; }
   ScreenCapture& capture() override { return capture_; }
   KeyboardLayouts* keyboardLayouts() override { return &keyboardLayouts_; }
+  AgentInput* input() override { return &input_; }
 
  private:
   mutable SimModel model_;
@@ -82,4 +97,5 @@ class SimDesktop : public Desktop {
   SimClock clock_{model_};
   SimCapture capture_{model_};
   SimKeyboardLayouts keyboardLayouts_;
+  SimInput input_{model_};
 };

@@ -162,3 +162,40 @@ std::optional<AXStatus> SimModel::answerCost(const AXElement& element) {
   if (!find(element)) return AXError::invalidElement;
   return std::nullopt;
 }
+
+const SimModel::Window* SimModel::windowAt(Point point) const {
+  for (const auto& window : windows)
+    if (isOnScreen(window) && window.traits.frame.contains(point)) return &window;
+  return nullptr;
+}
+
+std::optional<SimModel::NodeID> SimModel::elementAt(const Window& window, Point point) const {
+  std::optional<NodeID> hit;
+  std::function<void(NodeID)> visit = [&](NodeID id) {
+    const Node& node = nodes.at(id);
+    auto position = node.attributes.find("AXPosition");
+    auto size = node.attributes.find("AXSize");
+    if (position != node.attributes.end() && size != node.attributes.end()) {
+      const auto* origin = std::get_if<Point>(&position->second);
+      const auto* extent = std::get_if<Size>(&size->second);
+      if (origin && extent && Rect{*origin, *extent}.contains(point)) hit = id;
+    }
+    for (NodeID child : node.children) visit(child);
+  };
+  visit(window.node);
+  return hit;
+}
+
+std::vector<std::function<void()>> SimModel::advance(double seconds) {
+  if (seconds > 0) now += seconds;
+  std::vector<std::function<void()>> due;
+  for (auto it = scheduled.begin(); it != scheduled.end();) {
+    if (it->at <= now) {
+      due.push_back(std::move(it->action));
+      it = scheduled.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return due;
+}

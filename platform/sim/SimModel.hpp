@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kit/platform/AXTypes.hpp"
+#include "kit/platform/AgentInput.hpp"
 #include "kit/platform/WindowInfo.hpp"
 #include "platform/sim/SimTraits.hpp"
 
@@ -47,6 +48,19 @@ struct SimModel {
     double appearsAt = 0;
   };
 
+  // One event an agent posted, and the window it reached (pointer events only).
+  struct Posted {
+    AgentInput::Agent agent = 0;
+    AgentEvent event;
+    std::optional<WindowNumber> reached;
+    double time = 0;
+  };
+  // Something the simulated user does when the clock reaches a time.
+  struct Scheduled {
+    double at = 0;
+    std::function<void()> action;
+  };
+
   mutable std::mutex lock;
   double now = 1000;
   double callCost = 0;  // virtual seconds each accessibility call takes
@@ -59,6 +73,16 @@ struct SimModel {
   std::set<SpaceID> visibleSpaces{1};
   std::optional<pid_t> front;
   int remoteTokenRequests = 0;
+
+  // Agent input and the simulated user.
+  std::vector<Posted> posted;
+  std::map<pid_t, AgentInput::Agent> clientPointers;  // apps an agent has taken
+  std::map<AgentInput::Agent, Point> agentPointers;
+  std::set<AgentInput::Agent> removedAgents;
+  Point userPointer{720, 450};  // never moved by agents
+  double lastUserInput = -1e9;
+  std::function<void(UserInputKind)> userWatcher;
+  std::vector<Scheduled> scheduled;
 
   static std::string idOf(NodeID node);
   static std::optional<NodeID> nodeOf(const AXElement& element);
@@ -79,6 +103,12 @@ struct SimModel {
   std::optional<AXValue> computed(const Node& node, const std::string& name);
   // Runs before every accessibility answer: time passes, and an unresponsive app times out.
   std::optional<AXStatus> answerCost(const AXElement& element);
+  // The window a press at the point reaches: the frontmost on-screen window containing it.
+  const Window* windowAt(Point point) const;
+  // The deepest element of the window whose frame contains the point.
+  std::optional<NodeID> elementAt(const Window& window, Point point) const;
+  // Advances the clock and hands back what the user does meanwhile, to run unlocked.
+  std::vector<std::function<void()>> advance(double seconds);
 
  private:
   void makeWebContent(App& app);

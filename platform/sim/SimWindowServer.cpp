@@ -40,3 +40,13 @@ std::set<SpaceID> SimWindowServer::visibleSpaces() {
   std::lock_guard guard(model_.lock);
   return model_.visibleSpaces;
 }
+
+std::optional<WindowInfo> SimWindowServer::windowAt(Point point) {
+  std::lock_guard guard(model_.lock);
+  const SimModel::Window* hit = model_.windowAt(point);
+  if (hit == nullptr) return std::nullopt;
+  WindowInfo info;
+  info.id = hit->id;
+  info.pid = hit->pid;
+  return info;
+}

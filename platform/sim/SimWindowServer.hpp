@@ -13,6 +13,7 @@ class SimWindowServer : public WindowServer {
   std::vector<SpaceID> spaces(WindowNumber window) override;
   std::set<SpaceID> visibleSpaces() override;
   std::vector<DisplayInfo> displays() override { return {{1, {{0, 0}, {1440, 900}}, true}}; }
+  std::optional<WindowInfo> windowAt(Point point) override;
 
  private:
   SimModel& model_;

@@ -110,3 +110,26 @@ std::vector<DisplayInfo> X11WindowServer::displays() {
   if (std::none_of(found.begin(), found.end(), [](const DisplayInfo& d) { return d.isMain; })) found.front().isMain = true;
   return found;
 }
+
+std::optional<WindowInfo> X11WindowServer::windowAt(Point point) {
+  std::lock_guard guard(display_->lock());
+  // The server's own answer honours stacking and input shapes; it names the frame.
+  ::Window child = 0;
+  int x = 0, y = 0;
+  if (!XTranslateCoordinates(display_->raw(), display_->root(), display_->root(), static_cast<int>(point.x),
+                             static_cast<int>(point.y), &x, &y, &child) ||
+      child == 0) {
+    return std::nullopt;
+  }
+  for (const auto& window : X11Windows::stack(*display_)) {
+    if (!window.onScreen() || !window.frame.contains(point)) continue;
+    if (window.client != child && display_->topLevel(window.client) != child) continue;
+    WindowInfo info;
+    info.id = static_cast<WindowNumber>(window.client);
+    info.pid = window.pid;
+    return info;
+  }
+  WindowInfo unknown;  // a window outside the stack (a desktop or panel): never the target
+  unknown.id = static_cast<WindowNumber>(child);
+  return unknown;
+}

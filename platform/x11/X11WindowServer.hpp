@@ -16,6 +16,7 @@ class X11WindowServer : public WindowServer {
   std::vector<SpaceID> spaces(WindowNumber window) override;
   std::set<SpaceID> visibleSpaces() override;
   std::vector<DisplayInfo> displays() override;
+  std::optional<WindowInfo> windowAt(Point point) override;
 
   // The stack, front to back, read under the display's lock.
   std::vector<X11Window> stack();

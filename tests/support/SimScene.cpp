@@ -12,7 +12,7 @@ SimScene::SimScene() : start_(desktop_->now()) {
 
 std::string SimScene::call(const std::string& tool, Json arguments) {
   try {
-    return Tools::call(tool, Arguments(std::move(arguments)), engine_, [] { return false; }).text;
+    return Tools::call(tool, Arguments(std::move(arguments)), *engine_, [] { return false; }).text;
   } catch (const ToolError& error) {
     return error.description;
   }
@@ -26,5 +26,11 @@ RunningApp SimScene::app(pid_t pid) {
 }
 
 ToolResult SimScene::state(pid_t pid, bool changesOnly, std::optional<WindowNumber> window) {
-  return engine_.getAppState(std::to_string(pid), window, changesOnly);
+  return engine_->getAppState(std::to_string(pid), window, changesOnly);
+}
+
+void SimScene::resetEngine() {
+  engine_.reset();
+  session_ = std::make_shared<AgentSession>(session_->id + 1, "test", std::nullopt);
+  engine_ = std::make_unique<Engine>(session_, std::weak_ptr<CursorPresenter>());
 }

@@ -1,0 +1,54 @@
+#pragma once
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "kit/common/Geometry.hpp"
+#include "kit/platform/WindowInfo.hpp"
+
+enum class MouseButton { left, right, middle };
+
+// One synthetic event of an agent. Pointer events carry the global point; the window
+// is the one the event is meant for, which the caller has checked is topmost there.
+struct AgentEvent {
+  enum class Kind { move, buttonDown, buttonUp, keyDown, keyUp };
+  Kind kind = Kind::move;
+  Point point{};
+  WindowNumber window = 0;
+  pid_t pid = 0;
+  MouseButton button = MouseButton::left;
+  int clickState = 1;      // 2 for the second press of a double click
+  uint32_t modifiers = 0;  // KeyModifier bits held for this event
+  uint32_t keyCode = 0;
+};
+
+// What the user did with their own devices.
+enum class UserInputKind { key, modifier, button };
+
+// Each agent's own pointer and keyboard, separate from the user's, and what the user is
+// doing with theirs. Agents are named by their session ids.
+class AgentInput {
+ public:
+  using Agent = int64_t;
+  virtual ~AgentInput() = default;
+
+  // Posts through the agent's own devices, made on first use. False when the event
+  // could not be posted.
+  virtual bool post(Agent agent, const AgentEvent& event) = 0;
+  // Makes the window the agent's key window in its app: the app's own pointer and
+  // keyboard requests go to the agent's devices until release.
+  virtual void take(Agent agent, const WindowInfo& window) = 0;
+  // Gives the app back what take changed.
+  virtual void release(Agent agent, pid_t pid) = 0;
+  // The agent's devices are no longer needed (its connection ended).
+  virtual void removeAgent(Agent agent) = 0;
+
+  // Seconds since the user's last key or button press; a large value when none was seen.
+  virtual double userIdleSeconds() = 0;
+  // Called on a background thread for each of the user's key and button presses.
+  virtual void watchUser(std::function<void(UserInputKind)> callback) = 0;
+  // Another program has taken the whole keyboard (a password prompt).
+  virtual bool secureInputEnabled() { return false; }
+};

@@ -1,0 +1,92 @@
+#include <cmath>
+
+#include "kit/common/ToolError.hpp"
+#include "kit/input/HumanMotion.hpp"
+#include "kit/input/InputLocks.hpp"
+#include "kit/input/PauseClock.hpp"
+#include "kit/input/Pointer.hpp"
+#include "kit/input/SharedKeyWindow.hpp"
+#include "kit/perception/AX.hpp"
+#include "kit/perception/Apps.hpp"
+#include "kit/platform/Desktop.hpp"
+#include "kit/tools/Engine.hpp"
+
+Engine::~Engine() {
+  if (sentInput_) SharedKeyWindow::shared().endSession(session->id);
+}
+
+ElementRecord Engine::element(int64_t index, const Target& target) const {
+  if (auto record = session->record(index, target.app.pid, target.snapshot)) return *record;
+  if (session->snapshot(target.app.pid)) {
+    throw ToolError("No element [" + std::to_string(index) +
+                    "] in the recent states of this app. Use an index from the latest state.");
+  }
+  throw ToolError("Call get_app_state for this app first; element indexes come from it.");
+}
+
+namespace {
+
+std::optional<Rect> currentFrame(const ElementRecord& record) {
+  if (auto now = AX::frame(AX::withTimeout(record.element, AX::standardTimeout))) return now;
+  return record.frame;
+}
+
+}  // namespace
+
+Point Engine::elementPoint(const ElementRecord& record) {
+  auto frame = currentFrame(record);
+  if (!frame) throw ToolError("The element has no position on screen.");
+  return frame->center();
+}
+
+double Engine::targetSize(const ElementRecord& record) {
+  auto frame = currentFrame(record);
+  return frame ? std::min(frame->size.width, frame->size.height) : 24;
+}
+
+Point Engine::screenPoint(double x, double y, const Target& target) const {
+  const SnapshotRef& shot = target.snapshot;
+  if (!shot) throw ToolError("Call get_app_state for this window first; x/y are pixels of its screenshot.");
+  const Rect then = shot->window.frame;
+  auto found = Apps::window(target.window.id);
+  const Rect now = found ? found->frame : then;
+  return {now.origin.x - then.origin.x + shot->origin.x + x / shot->scale,
+          now.origin.y - then.origin.y + shot->origin.y + y / shot->scale};
+}
+
+WindowInfo Engine::windowAt(Point point, const Target& target) {
+  auto all = Apps::frontToBack();
+  for (const auto& transient : Apps::transientWindows(all, target.window, Apps::standardWindowIDs(target.app)))
+    if (transient.frame.contains(point)) return transient;
+  return target.window;
+}
+
+void Engine::travel(Point to, const Target& target, double size, bool pulse) {
+  sentInput_ = true;
+  const Point start = session->pointer ? *session->pointer : HumanMotion::entryPoint(to, target.window.frame);
+  Movement movement = HumanMotion::travel(start, to, size);
+  auto all = Apps::frontToBack();
+  std::vector<WindowInfo> receivers = Apps::transientWindows(all, target.window, Apps::standardWindowIDs(target.app));
+  receivers.push_back(target.window);
+  const auto agent = session->id;
+  InputLocks::withLock(target.app.pid, [&] {
+    if (!Apps::isRemotePanel(target.window)) SharedKeyWindow::shared().take(agent, target.window);
+    Clock& clock = Platform::clock();
+    const double t0 = clock.now();
+    if (auto shown = presenter.lock()) shown->moveCursor(*session, movement.path, t0, target.window.id);
+    const double paused0 = PauseClock::total();
+    for (const MotionSample& sample : movement.samples) {
+      double due = t0 + sample.time + PauseClock::total() - paused0;
+      if (double wait = due - clock.now(); wait > 0) clock.sleep(wait);
+      for (const WindowInfo& receiver : receivers) {
+        if (!receiver.frame.contains(sample.point)) continue;
+        // A point another app's window covers would give that window the motion.
+        if (Pointer::reaches(receiver, sample.point)) Pointer::move(agent, sample.point, receiver);
+        break;
+      }
+    }
+  });
+  session->pointer = to;
+  if (pulse)
+    if (auto shown = presenter.lock()) shown->pulseCursor(*session);
+}

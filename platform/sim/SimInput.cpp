@@ -1,0 +1,68 @@
+#include "platform/sim/SimInput.hpp"
+
+namespace {
+
+const char* actionOf(MouseButton button) {
+  switch (button) {
+    case MouseButton::left: return "AXPress";
+    case MouseButton::right: return "AXShowMenu";
+    case MouseButton::middle: return "";
+  }
+  return "";
+}
+
+}  // namespace
+
+bool SimInput::post(Agent agent, const AgentEvent& event) {
+  std::function<void()> effect;
+  {
+    std::lock_guard guard(model_.lock);
+    SimModel::Posted posted{agent, event, std::nullopt, model_.now};
+    bool pointer = event.kind == AgentEvent::Kind::move || event.kind == AgentEvent::Kind::buttonDown ||
+                   event.kind == AgentEvent::Kind::buttonUp;
+    if (pointer) {
+      model_.agentPointers[agent] = event.point;
+      if (const SimModel::Window* hit = model_.windowAt(event.point)) {
+        posted.reached = hit->id;
+        if (event.kind == AgentEvent::Kind::buttonUp) {
+          if (auto node = model_.elementAt(*hit, event.point)) {
+            const auto& effects = model_.nodes.at(*node).effects;
+            auto found = effects.find(pointerClick);
+            if (found == effects.end()) found = effects.find(actionOf(event.button));
+            if (found != effects.end()) effect = found->second;
+          }
+        }
+      }
+    }
+    model_.posted.push_back(posted);
+  }
+  if (effect) effect();
+  return true;
+}
+
+void SimInput::take(Agent agent, const WindowInfo& window) {
+  std::lock_guard guard(model_.lock);
+  model_.clientPointers[window.pid] = agent;
+}
+
+void SimInput::release(Agent agent, pid_t pid) {
+  std::lock_guard guard(model_.lock);
+  auto found = model_.clientPointers.find(pid);
+  if (found != model_.clientPointers.end() && found->second == agent) model_.clientPointers.erase(found);
+}
+
+void SimInput::removeAgent(Agent agent) {
+  std::lock_guard guard(model_.lock);
+  model_.agentPointers.erase(agent);
+  model_.removedAgents.insert(agent);
+}
+
+double SimInput::userIdleSeconds() {
+  std::lock_guard guard(model_.lock);
+  return model_.now - model_.lastUserInput;
+}
+
+void SimInput::watchUser(std::function<void(UserInputKind)> callback) {
+  std::lock_guard guard(model_.lock);
+  model_.userWatcher = std::move(callback);
+}

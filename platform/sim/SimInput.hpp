@@ -1,0 +1,23 @@
+#pragma once
+#include "kit/platform/AgentInput.hpp"
+#include "platform/sim/SimModel.hpp"
+
+// Agent devices on the simulated desktop: every event is recorded with the window it
+// reached, and a click on an element runs what clicking it does (its "pointer click"
+// effect, else the effect of the action the button stands for).
+class SimInput : public AgentInput {
+ public:
+  explicit SimInput(SimModel& model) : model_(model) {}
+
+  bool post(Agent agent, const AgentEvent& event) override;
+  void take(Agent agent, const WindowInfo& window) override;
+  void release(Agent agent, pid_t pid) override;
+  void removeAgent(Agent agent) override;
+  double userIdleSeconds() override;
+  void watchUser(std::function<void(UserInputKind)> callback) override;
+
+  static constexpr const char* pointerClick = "pointer click";
+
+ private:
+  SimModel& model_;
+};
