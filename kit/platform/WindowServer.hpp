@@ -52,4 +52,8 @@ class WindowServer {
   // The window a pointer press at this point reaches (stacking, shape and input shape
   // considered): only its number and owner are filled in. None over the bare desktop.
   virtual std::optional<WindowInfo> windowAt(Point point) = 0;
+  // The user's front window (the one that has their keyboard), or none.
+  virtual std::optional<WindowNumber> frontWindow() = 0;
+  // Makes the window front again as the user's own pager would; false when it could not be asked.
+  virtual bool activate(WindowNumber window) = 0;
 };

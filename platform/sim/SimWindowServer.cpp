@@ -1,5 +1,7 @@
 #include "platform/sim/SimWindowServer.hpp"
 
+#include <algorithm>
+
 Json SimWindowServer::windowList(uint32_t options, WindowNumber relativeTo) {
   std::lock_guard guard(model_.lock);
   Json list = Json::array();
@@ -49,4 +51,22 @@ std::optional<WindowInfo> SimWindowServer::windowAt(Point point) {
   info.id = hit->id;
   info.pid = hit->pid;
   return info;
+}
+
+std::optional<WindowNumber> SimWindowServer::frontWindow() {
+  std::lock_guard guard(model_.lock);
+  for (const auto& window : model_.windows)
+    if (model_.front && window.pid == *model_.front && window.traits.layer == 0 && model_.isOnScreen(window))
+      return window.id;
+  return std::nullopt;
+}
+
+bool SimWindowServer::activate(WindowNumber number) {
+  std::lock_guard guard(model_.lock);
+  auto& windows = model_.windows;
+  auto found = std::find_if(windows.begin(), windows.end(), [&](const SimModel::Window& w) { return w.id == number; });
+  if (found == windows.end()) return false;
+  model_.front = found->pid;
+  std::rotate(windows.begin(), found, found + 1);
+  return true;
 }

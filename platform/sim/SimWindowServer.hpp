@@ -14,6 +14,8 @@ class SimWindowServer : public WindowServer {
   std::set<SpaceID> visibleSpaces() override;
   std::vector<DisplayInfo> displays() override { return {{1, {{0, 0}, {1440, 900}}, true}}; }
   std::optional<WindowInfo> windowAt(Point point) override;
+  std::optional<WindowNumber> frontWindow() override;
+  bool activate(WindowNumber window) override;
 
  private:
   SimModel& model_;

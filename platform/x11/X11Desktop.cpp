@@ -64,3 +64,9 @@ Accessibility& X11Desktop::accessibility() {
   if (accessibility_) return *accessibility_;
   return *disabled_;
 }
+
+// Made on first use: helpers that only list windows never add devices or watch the user.
+AgentInput* X11Desktop::input() {
+  std::call_once(inputOpened_, [this] { input_ = std::make_unique<X11Input>(display_); });
+  return input_.get();
+}

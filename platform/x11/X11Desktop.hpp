@@ -5,11 +5,12 @@
 #include "kit/platform/Desktop.hpp"
 #include "platform/x11/AtspiAccessibility.hpp"
 #include "platform/x11/X11Capture.hpp"
+#include "platform/x11/X11Input.hpp"
 #include "platform/x11/X11Workspace.hpp"
 #include "platform/x11/XkbLayouts.hpp"
 
 // The real Linux desktop: X11 for windows, capture and the keyboard, AT-SPI for
-// accessibility. Input is not offered yet.
+// accessibility, XInput2 for each agent's own pointer and keyboard.
 class X11Desktop : public Desktop {
  public:
   // None when no X server answers at $DISPLAY; without an accessibility bus the
@@ -23,6 +24,7 @@ class X11Desktop : public Desktop {
   Clock& clock() override { return clock_; }
   ScreenCapture& capture() override { return capture_; }
   KeyboardLayouts* keyboardLayouts() override { return layouts_.get(); }
+  AgentInput* input() override;
   bool reachableFromHelpers() const override { return true; }
 
  private:
@@ -38,4 +40,6 @@ class X11Desktop : public Desktop {
   std::unique_ptr<AtspiAccessibility> accessibility_;
   std::unique_ptr<Accessibility> disabled_;
   std::unique_ptr<XkbLayouts> layouts_;
+  std::once_flag inputOpened_;
+  std::unique_ptr<X11Input> input_;
 };

@@ -133,3 +133,25 @@ std::optional<WindowInfo> X11WindowServer::windowAt(Point point) {
   unknown.id = static_cast<WindowNumber>(child);
   return unknown;
 }
+
+std::optional<WindowNumber> X11WindowServer::frontWindow() {
+  std::lock_guard guard(display_->lock());
+  auto active = X11Windows::activeWindow(*display_);
+  if (!active) return std::nullopt;
+  return static_cast<WindowNumber>(*active);
+}
+
+bool X11WindowServer::activate(WindowNumber window) {
+  std::lock_guard guard(display_->lock());
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = display_->atom("_NET_ACTIVE_WINDOW");
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 2;  // as a pager asks: the window manager obeys without focus-stealing rules
+  event.xclient.data.l[1] = CurrentTime;
+  bool sent = XSendEvent(display_->raw(), display_->root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+                         &event) != 0;
+  XFlush(display_->raw());
+  return sent;
+}

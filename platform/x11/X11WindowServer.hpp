@@ -17,6 +17,8 @@ class X11WindowServer : public WindowServer {
   std::set<SpaceID> visibleSpaces() override;
   std::vector<DisplayInfo> displays() override;
   std::optional<WindowInfo> windowAt(Point point) override;
+  std::optional<WindowNumber> frontWindow() override;
+  bool activate(WindowNumber window) override;
 
   // The stack, front to back, read under the display's lock.
   std::vector<X11Window> stack();

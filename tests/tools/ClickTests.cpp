@@ -143,3 +143,20 @@ TEST(Hover, MovesTheAgentsCursorOnlyAndTheDevicesGoWithTheConnection) {
   desk->scene.resetEngine();
   EXPECT_TRUE(desk->scene->agentRemoved(1));
 }
+
+TEST(Click, AnAppThatActivatesItselfWhenClickedGivesTheFrontBackToTheUser) {
+  Desk desk;
+  const std::string index = std::to_string(desk.buttonIndex());
+  desk.scene->onAction(desk.button, SimInput::pointerClick, [&] {
+    desk.scene->setFront(desk.editor);
+    desk.scene->moveToFront(desk.editorWindow);
+  });
+  desk.scene.call("click", {{"app", "Editor"}, {"element_index", index}, {"key", "shift"}});
+  EXPECT_EQ(desk.scene->windowServer().frontProcess(), desk.terminal);
+  EXPECT_EQ(desk.scene->windowServer().frontWindow(), desk.terminalWindow);
+
+  // The user's own click in the editor is the user's choice and stays.
+  desk.scene->userClicks(desk.editorWindow);
+  desk.scene.call("click", {{"app", "Editor"}, {"element_index", index}, {"key", "shift"}});
+  EXPECT_EQ(desk.scene->windowServer().frontProcess(), desk.editor);
+}

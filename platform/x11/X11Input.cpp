@@ -1,0 +1,270 @@
+#include "platform/x11/X11Input.hpp"
+
+#include <X11/XKBlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <set>
+
+#include "kit/common/Log.hpp"
+#include "kit/platform/KeyboardLayouts.hpp"
+
+namespace {
+
+unsigned buttonNumber(MouseButton button) {
+  switch (button) {
+    case MouseButton::left: return 1;
+    case MouseButton::middle: return 2;
+    case MouseButton::right: return 3;
+  }
+  return 1;
+}
+
+// Qt and Chromium take keys only with the agent keyboard's focus on their window (as
+// measured); the others take them with PointerRoot, which has no side effects.
+bool linksQtOrIsChromium(pid_t pid) {
+  std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    if (line.find("libQt5Core") != std::string::npos || line.find("libQt6Core") != std::string::npos) return true;
+  }
+  char exe[512];
+  ssize_t length = readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1);
+  if (length <= 0) return false;
+  std::string path(exe, static_cast<size_t>(length));
+  return path.find("chrom") != std::string::npos;
+}
+
+}  // namespace
+
+std::string X11Input::masterPrefix() { return "tarnwick-" + std::to_string(getpid()) + "-"; }
+
+X11Input::X11Input(std::shared_ptr<X11Display> display) : display_(std::move(display)) {
+  std::lock_guard guard(lock_);
+  std::lock_guard xlock(display_->lock());
+  removeLeftoverMasters();
+}
+
+X11Input::~X11Input() {
+  std::lock_guard guard(lock_);
+  std::lock_guard xlock(display_->lock());
+  for (auto& [agent, devices] : agents_) removeMaster(devices.pointer);
+  XSync(display_->raw(), False);
+}
+
+// Masters named after a process that no longer runs were left by a killed resident app.
+void X11Input::removeLeftoverMasters() {
+  int count = 0;
+  XIDeviceInfo* info = XIQueryDevice(display_->raw(), XIAllMasterDevices, &count);
+  for (int i = 0; i < count; ++i) {
+    std::string name = info[i].name;
+    if (info[i].use != XIMasterPointer || !name.starts_with("tarnwick-")) continue;
+    pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + 9));
+    if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) {
+      Log::info("Input", "removing the agent pointer left behind: " + name);
+      removeMaster(info[i].deviceid);
+    }
+  }
+  XIFreeDeviceInfo(info);
+  XSync(display_->raw(), False);
+}
+
+void X11Input::removeMaster(int pointer) {
+  XIRemoveMasterInfo remove{};
+  remove.type = XIRemoveMaster;
+  remove.deviceid = pointer;
+  remove.return_mode = XIAttachToMaster;
+  remove.return_pointer = 2;   // the virtual core pointer
+  remove.return_keyboard = 3;  // the virtual core keyboard
+  XIChangeHierarchy(display_->raw(), reinterpret_cast<XIAnyHierarchyChangeInfo*>(&remove), 1);
+}
+
+X11Input::Devices* X11Input::devicesOf(Agent agent) {
+  if (auto found = agents_.find(agent); found != agents_.end()) return &found->second;
+  Display* d = display_->raw();
+  const std::string name = masterPrefix() + std::to_string(agent);
+  XIAddMasterInfo add{};
+  add.type = XIAddMaster;
+  add.name = const_cast<char*>(name.c_str());
+  add.send_core = True;  // without it Firefox, Qt and Chromium lose the agent's input
+  add.enable = True;
+  XIChangeHierarchy(d, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&add), 1);
+  XSync(d, False);
+  Devices devices;
+  int count = 0;
+  XIDeviceInfo* info = XIQueryDevice(d, XIAllDevices, &count);
+  for (int i = 0; i < count; ++i) {
+    std::string device = info[i].name;
+    if (device == name + " pointer") devices.pointer = info[i].deviceid;
+    else if (device == name + " keyboard") devices.keyboard = info[i].deviceid;
+    else if (device == name + " XTEST pointer") devices.xtestPointer = info[i].deviceid;
+    else if (device == name + " XTEST keyboard") devices.xtestKeyboard = info[i].deviceid;
+  }
+  XIFreeDeviceInfo(info);
+  if (devices.pointer == 0 || devices.xtestPointer == 0 || devices.xtestKeyboard == 0) {
+    Log::error(Log::desktop, "could not make the agent's pointer " + name);
+    if (devices.pointer != 0) removeMaster(devices.pointer);
+    return nullptr;
+  }
+  devices.pointerDevice = XOpenDevice(d, static_cast<XID>(devices.xtestPointer));
+  devices.keyboardDevice = XOpenDevice(d, static_cast<XID>(devices.xtestKeyboard));
+  if (devices.pointerDevice == nullptr || devices.keyboardDevice == nullptr) {
+    removeMaster(devices.pointer);
+    return nullptr;
+  }
+  lockSpareModifier(devices.keyboard);
+  // A new master keyboard follows the pointer; until keys are meant for a window, it has none.
+  XISetFocus(d, devices.keyboard, None, CurrentTime);
+  auto& stored = agents_[agent] = devices;
+  publishAgentSources();
+  return &stored;
+}
+
+void X11Input::publishAgentSources() {
+  std::set<int> sources;
+  for (const auto& [agent, devices] : agents_) {
+    sources.insert({devices.pointer, devices.keyboard, devices.xtestPointer, devices.xtestKeyboard});
+  }
+  watch_.setAgentSources(std::move(sources));
+}
+
+void X11Input::lockSpareModifier(int keyboard) {
+  XModifierKeymap* map = XGetModifierMapping(display_->raw());
+  if (map == nullptr) return;
+  unsigned spare = 0;
+  for (int modifier = 7; modifier >= 3 && spare == 0; --modifier) {  // Mod5 down to Mod1
+    bool used = false;
+    for (int k = 0; k < map->max_keypermod; ++k) used |= map->modifiermap[modifier * map->max_keypermod + k] != 0;
+    if (!used) spare = 1u << modifier;
+  }
+  XFreeModifiermap(map);
+  if (spare == 0) {
+    Log::info("Input", "no spare modifier to lock: the window manager may see agent clicks");
+    return;
+  }
+  XkbLockModifiers(display_->raw(), static_cast<unsigned>(keyboard), spare, spare);
+}
+
+void X11Input::holdModifiers(Devices& devices, uint32_t modifiers) {
+  static const std::pair<uint32_t, KeySym> keys[] = {{KeyModifier::shift, XK_Shift_L},
+                                                     {KeyModifier::control, XK_Control_L},
+                                                     {KeyModifier::alt, XK_Alt_L},
+                                                     {KeyModifier::super, XK_Super_L},
+                                                     {KeyModifier::option, XK_ISO_Level3_Shift}};
+  for (const auto& [bit, symbol] : keys) {
+    bool want = (modifiers & bit) != 0, held = (devices.heldModifiers & bit) != 0;
+    if (want == held) continue;
+    KeyCode code = XKeysymToKeycode(display_->raw(), symbol);
+    if (code == 0) continue;
+    XTestFakeDeviceKeyEvent(display_->raw(), devices.keyboardDevice, code, want, nullptr, 0, CurrentTime);
+    devices.heldModifiers ^= bit;
+  }
+}
+
+void X11Input::moveTo(Devices& devices, Point point) {
+  int axes[2] = {static_cast<int>(point.x), static_cast<int>(point.y)};
+  XTestFakeDeviceMotionEvent(display_->raw(), devices.pointerDevice, False, 0, axes, 2, CurrentTime);
+}
+
+bool X11Input::post(Agent agent, const AgentEvent& event) {
+  std::lock_guard guard(lock_);
+  std::lock_guard xlock(display_->lock());
+  Devices* devices = devicesOf(agent);
+  if (devices == nullptr) return false;
+  Display* d = display_->raw();
+  switch (event.kind) {
+    case AgentEvent::Kind::move: moveTo(*devices, event.point); break;
+    case AgentEvent::Kind::buttonDown:
+      holdModifiers(*devices, event.modifiers);
+      moveTo(*devices, event.point);
+      XTestFakeDeviceButtonEvent(d, devices->pointerDevice, buttonNumber(event.button), True, nullptr, 0, CurrentTime);
+      break;
+    case AgentEvent::Kind::buttonUp:
+      moveTo(*devices, event.point);
+      XTestFakeDeviceButtonEvent(d, devices->pointerDevice, buttonNumber(event.button), False, nullptr, 0, CurrentTime);
+      holdModifiers(*devices, 0);
+      break;
+    case AgentEvent::Kind::keyDown:
+    case AgentEvent::Kind::keyUp:
+      focusKeyboard(agent, *devices, event.pid);
+      XTestFakeDeviceKeyEvent(d, devices->keyboardDevice, event.keyCode, event.kind == AgentEvent::Kind::keyDown,
+                              nullptr, 0, CurrentTime);
+      break;
+  }
+  XFlush(d);
+  return true;
+}
+
+bool X11Input::focusesWindowItself(pid_t pid) {
+  auto found = focusesItself_.find(pid);
+  if (found != focusesItself_.end()) return found->second;
+  return focusesItself_[pid] = linksQtOrIsChromium(pid);
+}
+
+// Keys need the agent keyboard's focus; pointer actions leave it alone, because every
+// focus change of a master keyboard reaches the window manager as a core focus event.
+void X11Input::focusKeyboard(Agent agent, Devices& devices, pid_t pid) {
+  auto taken = taken_.find(pid);
+  if (taken == taken_.end() || taken->second.agent != agent || taken->second.focused) return;
+  ::Window window = taken->second.window;
+  XISetFocus(display_->raw(), devices.keyboard, focusesWindowItself(pid) ? window : PointerRoot, CurrentTime);
+  taken->second.focused = true;
+}
+
+void X11Input::take(Agent agent, const WindowInfo& window) {
+  std::lock_guard guard(lock_);
+  std::lock_guard xlock(display_->lock());
+  Devices* devices = devicesOf(agent);
+  if (devices == nullptr) return;
+  Display* d = display_->raw();
+  Taken taken{agent, static_cast<::Window>(window.id), 2, false};
+  if (auto previous = taken_.find(window.pid); previous != taken_.end()) {
+    taken.previousClientPointer = previous->second.previousClientPointer;
+  } else {
+    int current = 0;
+    if (XIGetClientPointer(d, taken.window, &current) && current != 0) taken.previousClientPointer = current;
+  }
+  XISetClientPointer(d, taken.window, devices->pointer);
+  taken_[window.pid] = taken;
+  XSync(d, False);
+}
+
+void X11Input::release(Agent agent, pid_t pid) {
+  std::lock_guard guard(lock_);
+  auto found = taken_.find(pid);
+  if (found == taken_.end() || found->second.agent != agent) return;
+  std::lock_guard xlock(display_->lock());
+  Display* d = display_->raw();
+  XISetClientPointer(d, found->second.window, found->second.previousClientPointer);
+  auto devices = agents_.find(agent);
+  if (found->second.focused && devices != agents_.end()) XISetFocus(d, devices->second.keyboard, None, CurrentTime);
+  taken_.erase(found);
+  XSync(d, False);
+}
+
+void X11Input::removeAgent(Agent agent) {
+  std::lock_guard guard(lock_);
+  auto found = agents_.find(agent);
+  if (found == agents_.end()) return;
+  std::lock_guard xlock(display_->lock());
+  Display* d = display_->raw();
+  for (auto it = taken_.begin(); it != taken_.end();) {
+    if (it->second.agent != agent) {
+      ++it;
+      continue;
+    }
+    XISetClientPointer(d, it->second.window, it->second.previousClientPointer);
+    it = taken_.erase(it);
+  }
+  holdModifiers(found->second, 0);
+  XCloseDevice(d, found->second.pointerDevice);
+  XCloseDevice(d, found->second.keyboardDevice);
+  removeMaster(found->second.pointer);
+  XSync(d, False);
+  agents_.erase(found);
+  publishAgentSources();
+}

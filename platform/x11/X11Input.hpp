@@ -1,0 +1,68 @@
+#pragma once
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "kit/platform/AgentInput.hpp"
+#include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11UserWatch.hpp"
+
+// Agent input on X11: one XInput2 master pointer and keyboard per agent (send_core on),
+// fed through its XTEST slaves, so the user's pointer never moves. An otherwise unused
+// modifier stays locked on each agent keyboard, so the window manager's button grabs
+// never match an agent's click. While an agent holds an app, the app's ClientPointer is
+// the agent's master, so the app's own grabs and focus requests meet the agent's pair.
+//
+// Lock order: lock_ before the display's lock.
+class X11Input : public AgentInput {
+ public:
+  explicit X11Input(std::shared_ptr<X11Display> display);
+  ~X11Input() override;
+
+  bool post(Agent agent, const AgentEvent& event) override;
+  void take(Agent agent, const WindowInfo& window) override;
+  void release(Agent agent, pid_t pid) override;
+  void removeAgent(Agent agent) override;
+  double userIdleSeconds() override { return watch_.idleSeconds(); }
+  void watchUser(std::function<void(UserInputKind)> callback) override { watch_.setCallback(std::move(callback)); }
+
+  // The name prefix of this process's agent masters: "tarnwick-<pid>-".
+  static std::string masterPrefix();
+
+ private:
+  struct Devices {
+    int pointer = 0, keyboard = 0;          // masters
+    int xtestPointer = 0, xtestKeyboard = 0;  // their XTEST slaves
+    XDevice* pointerDevice = nullptr;
+    XDevice* keyboardDevice = nullptr;
+    uint32_t heldModifiers = 0;
+  };
+  struct Taken {
+    Agent agent = 0;
+    ::Window window = 0;
+    int previousClientPointer = 0;
+    bool focused = false;  // the agent keyboard's focus was set for keys
+  };
+
+  // The remaining helpers expect lock_ and the display's lock held.
+  Devices* devicesOf(Agent agent);
+  void removeMaster(int pointer);
+  void removeLeftoverMasters();
+  void lockSpareModifier(int keyboard);
+  void holdModifiers(Devices& devices, uint32_t modifiers);
+  void moveTo(Devices& devices, Point point);
+  bool focusesWindowItself(pid_t pid);
+  void focusKeyboard(Agent agent, Devices& devices, pid_t pid);
+  void publishAgentSources();
+
+  std::shared_ptr<X11Display> display_;
+  X11UserWatch watch_;
+  std::mutex lock_;
+  std::map<Agent, Devices> agents_;
+  std::map<pid_t, Taken> taken_;
+  std::map<pid_t, bool> focusesItself_;
+};

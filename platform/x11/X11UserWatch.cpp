@@ -1,0 +1,94 @@
+#include "platform/x11/X11UserWatch.hpp"
+
+#include <X11/extensions/XInput2.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace {
+
+double monotonic() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+X11UserWatch::X11UserWatch() {
+  lastPress_ = monotonic();
+  display_ = XOpenDisplay(nullptr);
+  int event = 0, error = 0;
+  if (display_ == nullptr || !XQueryExtension(display_, "XInputExtension", &opcode_, &event, &error)) return;
+  XModifierKeymap* map = XGetModifierMapping(display_);
+  if (map != nullptr) {
+    for (int i = 0; i < 8 * map->max_keypermod; ++i)
+      if (map->modifiermap[i] != 0) modifierKeys_.insert(map->modifiermap[i]);
+    XFreeModifiermap(map);
+  }
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(bits, XI_RawKeyPress);
+  XISetMask(bits, XI_RawButtonPress);
+  XIEventMask mask{XIAllMasterDevices, sizeof bits, bits};
+  XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
+  XFlush(display_);
+  if (pipe(stopPipe_) != 0) return;
+  thread_ = std::thread([this] { run(); });
+}
+
+X11UserWatch::~X11UserWatch() {
+  if (thread_.joinable()) {
+    (void)!write(stopPipe_[1], "x", 1);
+    thread_.join();
+  }
+  for (int fd : stopPipe_)
+    if (fd >= 0) close(fd);
+  if (display_ != nullptr) XCloseDisplay(display_);
+}
+
+void X11UserWatch::setCallback(std::function<void(UserInputKind)> callback) {
+  std::lock_guard guard(lock_);
+  callback_ = std::move(callback);
+}
+
+void X11UserWatch::setAgentSources(std::set<int> devices) {
+  std::lock_guard guard(lock_);
+  agentSources_ = std::move(devices);
+}
+
+double X11UserWatch::idleSeconds() const {
+  double last = lastPress_;
+  return last < 0 ? 1e9 : monotonic() - last;
+}
+
+void X11UserWatch::run() {
+  pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+  while (true) {
+    while (XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      handle(event);
+    }
+    if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
+    if (fds[1].revents != 0) return;
+    if (fds[0].revents & (POLLERR | POLLHUP)) return;
+  }
+}
+
+void X11UserWatch::handle(XEvent& event) {
+  if (event.xcookie.type != GenericEvent || event.xcookie.extension != opcode_) return;
+  if (!XGetEventData(display_, &event.xcookie)) return;
+  const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
+  const bool key = event.xcookie.evtype == XI_RawKeyPress;
+  std::function<void(UserInputKind)> callback;
+  UserInputKind kind = UserInputKind::button;
+  {
+    std::lock_guard guard(lock_);
+    if (!agentSources_.contains(raw->sourceid)) {
+      lastPress_ = monotonic();
+      callback = callback_;
+      if (key) kind = modifierKeys_.contains(raw->detail) ? UserInputKind::modifier : UserInputKind::key;
+    }
+  }
+  XFreeEventData(display_, &event.xcookie);
+  if (callback) callback(kind);
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "kit/platform/AgentInput.hpp"
+
+// The user's own key and button presses, from XInput2 raw events on the root window of
+// a connection of its own. Events whose source is an agent's device are not the user's.
+class X11UserWatch {
+ public:
+  X11UserWatch();
+  ~X11UserWatch();
+  X11UserWatch(const X11UserWatch&) = delete;
+  X11UserWatch& operator=(const X11UserWatch&) = delete;
+
+  void setCallback(std::function<void(UserInputKind)> callback);
+  void setAgentSources(std::set<int> devices);
+  // Seconds since the user's last press (or since the watch began).
+  double idleSeconds() const;
+
+ private:
+  void run();
+  void handle(XEvent& event);
+
+  Display* display_ = nullptr;
+  int opcode_ = 0;
+  int stopPipe_[2] = {-1, -1};
+  std::thread thread_;
+  mutable std::mutex lock_;  // guards the members below
+  std::function<void(UserInputKind)> callback_;
+  std::set<int> agentSources_;
+  std::set<int> modifierKeys_;
+  std::atomic<double> lastPress_{-1};  // the watch's start at first: earlier input is unknown
+};

@@ -1,0 +1,228 @@
+// An agent clicks real apps through `tarnwick mcp` while the user types in their own window.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <fstream>
+#include <future>
+#include <regex>
+#include <thread>
+
+#include "kit/common/Json.hpp"
+#include "kit/perception/AX.hpp"
+#include "kit/perception/Apps.hpp"
+#include "kit/tools/Engine.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/Eventually.hpp"
+#include "tests/support/TempDirectory.hpp"
+#include "tests/x11/DesktopSuite.hpp"
+
+namespace {
+
+const std::string fixtures = std::string(TARNWICK_SOURCE_DIR) + "/tests/x11/fixtures/";
+
+std::string run(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    pclose(pipe);
+  }
+  while (!output.empty() && output.back() == '\n') output.pop_back();
+  return output;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// What the user has: their pointer, keyboard focus, active window and window order.
+struct UserSide {
+  std::string pointer = run("xdotool getmouselocation");
+  std::string focus = run("xdotool getwindowfocus");
+  std::string active = run("xdotool getactivewindow");
+  std::string stacking = run("xprop -root _NET_CLIENT_LIST_STACKING");
+  bool operator==(const UserSide&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const UserSide& side) {
+  return out << "pointer " << side.pointer << ", focus " << side.focus << ", active " << side.active << ", "
+             << side.stacking;
+}
+
+// gtk3-widget-factory and a Qt window to operate, a Qt window of the user's that holds
+// the focus, and a resident app with an MCP relay as a client starts them.
+class AgentClicks : public DesktopSuite {
+ protected:
+  static void SetUpTestSuite() {
+    openDesktop();
+    if (!desktop_) return;
+    folder_ = std::make_unique<TempDirectory>();
+    Engine starter(std::make_shared<AgentSession>(0, "setup", std::nullopt), std::weak_ptr<CursorPresenter>());
+    starter.launchApp("gtk3-widget-factory", std::nullopt);
+    ASSERT_TRUE(eventually([] { return window("gtk3-widget-factory").has_value(); }, std::chrono::seconds(20)));
+    user_ = std::make_unique<ChildProcess>("/usr/bin/python3",
+                                           std::vector<std::string>{fixtures + "user_window.py", typedFile(), "700"});
+    ASSERT_TRUE(eventually([] { return !userWindowID().empty(); }, std::chrono::seconds(20)));
+    std::map<std::string, std::string> environment{{"TARNWICK_SOCKET", folder_->file("agent.sock")},
+                                                   {"XDG_STATE_HOME", folder_->file("state")},
+                                                   {"TMPDIR", folder_->path()}};
+    resident_ = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"}, environment);
+    ASSERT_TRUE(waitForSocket(folder_->file("agent.sock")));
+    relay_ = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"mcp"}, environment);
+    call("initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
+                        {"clientInfo", {{"name", "desktop-test"}, {"version", "1"}}}});
+    relay_->writeLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+  }
+  static void TearDownTestSuite() {
+    relay_.reset();
+    resident_.reset();
+    user_.reset();
+    for (const auto& app : desktop_->workspace().runningApplications())
+      if (app.executable.ends_with("gtk3-widget-factory")) desktop_->workspace().requestQuit(app.pid);
+    folder_.reset();
+    closeDesktop();
+  }
+  void SetUp() override {
+    run("xdotool windowactivate --sync " + userWindowID());
+    std::ofstream(typedFile()).close();
+    run("xdotool key --window " + userWindowID() + " ctrl+a BackSpace");
+  }
+
+  static std::string typedFile() { return folder_->file("typed.txt"); }
+  static std::string userWindowID() { return run("xdotool search --name '^User notes$' | head -1"); }
+  static std::optional<WindowInfo> titled(const std::string& title) {
+    for (const auto& each : Apps::frontToBack())
+      if (each.title == title && each.layer == 0 && each.isOnScreen) return each;
+    return std::nullopt;
+  }
+  static std::optional<WindowInfo> window(const std::string& owner) {
+    for (const auto& app : desktop_->workspace().runningApplications()) {
+      if (!app.executable.ends_with(owner) && app.name != owner) continue;
+      for (const auto& each : Apps::frontToBack())
+        if (each.pid == app.pid && each.layer == 0 && each.isOnScreen && each.frame.size.width > 300) return each;
+    }
+    return std::nullopt;
+  }
+
+  static Json call(const std::string& method, Json params) {
+    static int id = 0;
+    Json request{{"jsonrpc", "2.0"}, {"id", ++id}, {"method", method}, {"params", std::move(params)}};
+    EXPECT_TRUE(relay_->writeLine(request.dump()));
+    auto line = relay_->readLine(std::chrono::seconds(60));
+    EXPECT_TRUE(line) << "no answer to " << request.dump();
+    return line ? Json::parse(*line) : Json();
+  }
+  static std::string tool(const std::string& name, Json arguments) {
+    Json answer = call("tools/call", {{"name", name}, {"arguments", std::move(arguments)}});
+    return answer["result"]["content"][0]["text"].get<std::string>();
+  }
+
+  // The user types into their own window for as long as the agent works.
+  static std::future<void> userTypes(const std::string& text) {
+    return std::async(std::launch::async, [text] { run("xdotool type --delay 25 '" + text + "'"); });
+  }
+
+  static inline std::unique_ptr<TempDirectory> folder_;
+  static inline std::unique_ptr<ChildProcess> user_, resident_, relay_;
+};
+
+// The element line of the first check box in a state: its index, title and pixel frame.
+struct Listed {
+  std::string index, title;
+  double x = 0, y = 0;
+};
+std::optional<Listed> firstCheckBox(const std::string& state) {
+  std::smatch found;
+  std::regex line(R"re(\[(\d+)\] check box "([^"]+)"[^\n]*@(\d+),(\d+) (\d+)x(\d+))re");
+  if (!std::regex_search(state, found, line)) return std::nullopt;
+  return Listed{found[1], found[2], std::stod(found[3]) + std::stod(found[5]) / 2,
+                std::stod(found[4]) + std::stod(found[6]) / 2};
+}
+
+std::optional<int64_t> checkBoxValue(pid_t pid, const std::string& title) {
+  std::function<std::optional<AXElement>(const AXElement&, int)> find = [&](const AXElement& root, int depth)
+      -> std::optional<AXElement> {
+    if (depth > 30) return std::nullopt;
+    for (const auto& child : AX::children(root)) {
+      if (AX::attribute<std::string>(child, "AXRole") == "AXCheckBox" && AX::attribute<std::string>(child, "AXTitle") == title)
+        return child;
+      if (auto deeper = find(child, depth + 1)) return deeper;
+    }
+    return std::nullopt;
+  };
+  auto box = find(AX::application(pid), 0);
+  return box ? AX::attribute<int64_t>(*box, "AXValue") : std::nullopt;
+}
+
+}  // namespace
+
+TEST_F(AgentClicks, APixelClickTogglesACheckBoxWhileTheUserTypesUndisturbed) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const UserSide before;
+  auto typing = userTypes("the user keeps typing 123");
+  auto box = firstCheckBox(tool("get_app_state", {{"app", "gtk3-widget-factory"}}));
+  ASSERT_TRUE(box);
+  auto value = checkBoxValue(factory->pid, box->title);
+  ASSERT_TRUE(value);
+  EXPECT_EQ(UserSide(), before) << "reading the state changes nothing";
+
+  std::string result = tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});
+  EXPECT_TRUE(result.starts_with("Clicked at that point.")) << result;
+  EXPECT_TRUE(eventually([&] { return checkBoxValue(factory->pid, box->title) == 1 - *value; }));
+  typing.wait();
+
+  EXPECT_EQ(UserSide(), before);
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "the user keeps typing 123"; }))
+      << "the user's text: " << readFile(typedFile());
+
+  // By index: pressed through accessibility, toggling it back.
+  result = tool("click", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(box->index)}});
+  EXPECT_TRUE(result.starts_with("Clicked [" + box->index + "]")) << result;
+  EXPECT_TRUE(eventually([&] { return checkBoxValue(factory->pid, box->title) == *value; }));
+  EXPECT_EQ(UserSide(), before);
+}
+
+TEST_F(AgentClicks, ACoveredPointIsNeverClicked) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  auto box = firstCheckBox(tool("get_app_state", {{"app", "gtk3-widget-factory"}}));
+  ASSERT_TRUE(box);
+  auto value = checkBoxValue(factory->pid, box->title);
+  // The user's window moves over the check box.
+  const std::string user = userWindowID();
+  Point point{factory->frame.origin.x + box->x, factory->frame.origin.y + box->y};
+  run("xdotool windowmove --sync " + user + " " + std::to_string(int(point.x) - 100) + " " +
+      std::to_string(int(point.y) - 40));
+  run("xdotool windowactivate --sync " + user);
+  const UserSide before;
+  std::string result = tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});
+  EXPECT_TRUE(result.starts_with("Another window covers that point")) << result;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(checkBoxValue(factory->pid, box->title), value);
+  EXPECT_EQ(UserSide(), before);
+  EXPECT_EQ(readFile(typedFile()), "") << "the click never reached the user's window";
+  run("xdotool windowmove --sync " + user + " 700 0");
+}
+
+TEST_F(AgentClicks, AQtButtonIsClickedWithoutTakingTheUsersFocus) {
+  ChildProcess qtApp("/usr/bin/python3", {fixtures + "qt_window.py"});
+  ASSERT_TRUE(eventually([] { return titled("Qt Notes").has_value(); }, std::chrono::seconds(20)));
+  run("xdotool windowactivate --sync " + userWindowID());
+  auto qt = titled("Qt Notes");
+  ASSERT_TRUE(qt);
+  const UserSide before;
+  auto typing = userTypes("qt stays behind");
+  const std::string app = std::to_string(qt->pid);
+  const std::string state = tool("get_app_state", {{"app", app}});
+  // Qt does not always publish its tree: the button is below the title and menu bars.
+  std::string result = tool("click", {{"app", app}, {"x", qt->frame.size.width / 2}, {"y", 100}});
+  EXPECT_TRUE(result.starts_with("Clicked at that point.")) << result;
+  EXPECT_TRUE(eventually([] { return titled("Qt Notes greeted").has_value(); })) << state;
+  typing.wait();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(UserSide(), before);
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "qt stays behind"; })) << readFile(typedFile());
+}
