@@ -46,12 +46,15 @@ class Engine {
   static Point elementPoint(const ElementRecord& record);
   static double targetSize(const ElementRecord& record);
   Point screenPoint(double x, double y, const Target& target) const;
-  // The menu or popover of the app above the window that holds the point, else the window.
-  static WindowInfo windowAt(Point point, const Target& target);
+  // The app's menus and popovers above the target window.
+  static std::vector<WindowInfo> transientWindows(const Target& target);
+  // The one of them that holds the point, else the target window.
+  static WindowInfo windowAt(Point point, const Target& target, const std::vector<WindowInfo>& transients);
 
   // Brings the agent's pointer to the point the way a hand would; `size` is the
-  // target's size for Fitts' law; `pulse` marks a click about to happen.
-  void travel(Point to, const Target& target, double size, bool pulse);
+  // target's size for Fitts' law; `pulse` marks a click about to happen. Motion goes
+  // to the target window and its transient windows, never to a window over them.
+  void travel(Point to, const Target& target, double size, bool pulse, const std::vector<WindowInfo>& transients);
 
   ToolResult performClick(const Target& target, std::optional<int64_t> elementIndex, std::optional<double> x,
                           std::optional<double> y, MouseButton button, int count, const std::optional<std::string>& keys,

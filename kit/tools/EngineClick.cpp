@@ -76,14 +76,10 @@ bool isHitTarget(const ElementRecord& record, Point point, const WindowInfo& win
   return window.frame.contains(point) && frame && frame->contains(point) && Pointer::reaches(window, point);
 }
 
-bool hasTransientWindows(const Engine::Target& target) {
-  return !Apps::transientWindows(Apps::frontToBack(), target.window, Apps::standardWindowIDs(target.app)).empty();
-}
-
-void checkInsideWindow(const Engine::Target& target, Point point) {
+void checkInsideWindow(const Engine::Target& target, Point point, const std::vector<WindowInfo>& transients) {
   Rect grown{{target.window.frame.origin.x - 1, target.window.frame.origin.y - 1},
              {target.window.frame.size.width + 2, target.window.frame.size.height + 2}};
-  if (!grown.contains(point) && !hasTransientWindows(target)) throw ToolError(outsideWindow);
+  if (!grown.contains(point) && transients.empty()) throw ToolError(outsideWindow);
 }
 
 }  // namespace
@@ -95,20 +91,23 @@ ToolResult Engine::performClick(const Target& target, std::optional<int64_t> ele
   const bool plain = button == MouseButton::left && count <= 1 && modifiers == 0 && hold <= 0;
   if (Apps::isRemotePanel(target.window) && !plain) throw ToolError(fileDialogRule);
 
+  const auto transients = transientWindows(target);
+  auto covered = [&](Point point) {
+    return target.window.frame.contains(point) && !Pointer::reaches(windowAt(point, target, transients), point);
+  };
   auto pointerClick = [&](Point point, double size) {
-    checkInsideWindow(target, point);
-    travel(point, target, size, true);
+    checkInsideWindow(target, point, transients);
+    travel(point, target, size, true, transients);
     InputLocks::withLock(target.app.pid, [&] {
       SharedKeyWindow::shared().take(session->id, target.window);
-      Pointer::click(session->id, point, windowAt(point, target), button, count, modifiers, hold);
+      Pointer::click(session->id, point, windowAt(point, target, transients), button, count, modifiers, hold);
     });
   };
 
   if (!elementIndex) {
     if (!x || !y) throw ToolError("Pass element_index, or x and y.");
     Point point = screenPoint(*x, *y, target);
-    if (!Pointer::reaches(windowAt(point, target), point) && target.window.frame.contains(point))
-      throw ToolError(Pointer::coveredMessage);
+    if (covered(point)) throw ToolError(Pointer::coveredMessage);
     pointerClick(point, 24);
     return {verb(button, count) + " at that point.", {}};
   }
@@ -127,12 +126,12 @@ ToolResult Engine::performClick(const Target& target, std::optional<int64_t> ele
   }
   // A covered point would give the press to the covering window: press through
   // accessibility where the element allows it.
-  if (!action && !Pointer::reaches(windowAt(point, target), point) && target.window.frame.contains(point)) {
+  if (!action && covered(point)) {
     if (plain) action = accessibilityClick(record);
     if (!action) throw ToolError(Pointer::coveredMessage);
   }
   if (action) {
-    travel(point, target, size, true);
+    travel(point, target, size, true, transients);
     AXStatus status = action->run();
     if (status != AXError::success && status != AXError::cannotComplete)
       throw ToolError("Could not click element " + std::to_string(index) + ": " + AX::message(status) + ".");
@@ -152,7 +151,7 @@ ToolResult Engine::hover(const Target& target, std::optional<int64_t> elementInd
     if (!x || !y) throw ToolError("Pass element_index, or x and y.");
     point = screenPoint(*x, *y, target);
   }
-  travel(point, target, 24, false);
+  travel(point, target, 24, false, transientWindows(target));
   return {"Moved the cursor there. Many apps show hover effects for it; some views react only to the real mouse, "
           "so check get_app_state and use clicks or the keyboard if nothing appeared.",
           {}};

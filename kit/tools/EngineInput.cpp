@@ -54,19 +54,22 @@ Point Engine::screenPoint(double x, double y, const Target& target) const {
           now.origin.y - then.origin.y + shot->origin.y + y / shot->scale};
 }
 
-WindowInfo Engine::windowAt(Point point, const Target& target) {
-  auto all = Apps::frontToBack();
-  for (const auto& transient : Apps::transientWindows(all, target.window, Apps::standardWindowIDs(target.app)))
+std::vector<WindowInfo> Engine::transientWindows(const Target& target) {
+  return Apps::transientWindows(Apps::frontToBack(), target.window, Apps::standardWindowIDs(target.app));
+}
+
+WindowInfo Engine::windowAt(Point point, const Target& target, const std::vector<WindowInfo>& transients) {
+  for (const auto& transient : transients)
     if (transient.frame.contains(point)) return transient;
   return target.window;
 }
 
-void Engine::travel(Point to, const Target& target, double size, bool pulse) {
+void Engine::travel(Point to, const Target& target, double size, bool pulse,
+                    const std::vector<WindowInfo>& transients) {
   sentInput_ = true;
   const Point start = session->pointer ? *session->pointer : HumanMotion::entryPoint(to, target.window.frame);
   Movement movement = HumanMotion::travel(start, to, size);
-  auto all = Apps::frontToBack();
-  std::vector<WindowInfo> receivers = Apps::transientWindows(all, target.window, Apps::standardWindowIDs(target.app));
+  std::vector<WindowInfo> receivers = transients;
   receivers.push_back(target.window);
   const auto agent = session->id;
   InputLocks::withLock(target.app.pid, [&] {

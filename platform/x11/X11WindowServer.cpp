@@ -121,14 +121,21 @@ std::optional<WindowInfo> X11WindowServer::windowAt(Point point) {
       child == 0) {
     return std::nullopt;
   }
-  for (const auto& window : X11Windows::stack(*display_)) {
-    if (!window.onScreen() || !window.frame.contains(point)) continue;
-    if (window.client != child && display_->topLevel(window.client) != child) continue;
-    WindowInfo info;
-    info.id = static_cast<WindowNumber>(window.client);
-    info.pid = window.pid;
-    return info;
+  // Pointer paths ask this for every sample: frames map to their windows from a short-lived table.
+  const auto now = std::chrono::steady_clock::now();
+  if (!frames_.contains(child) || now - framesRead_ > std::chrono::seconds(1)) {
+    frames_.clear();
+    for (const auto& window : X11Windows::stack(*display_)) {
+      if (!window.onScreen()) continue;
+      WindowInfo info;
+      info.id = static_cast<WindowNumber>(window.client);
+      info.pid = window.pid;
+      auto frame = window.overrideRedirect ? std::optional<::Window>(window.client) : display_->topLevel(window.client);
+      if (frame && !frames_.contains(*frame)) frames_[*frame] = info;
+    }
+    framesRead_ = now;
   }
+  if (auto found = frames_.find(child); found != frames_.end()) return found->second;
   WindowInfo unknown;  // a window outside the stack (a desktop or panel): never the target
   unknown.id = static_cast<WindowNumber>(child);
   return unknown;

@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+#include <map>
 #include <memory>
 
 #include "kit/platform/WindowServer.hpp"
@@ -26,4 +28,7 @@ class X11WindowServer : public WindowServer {
  private:
   std::optional<pid_t> pidOf(::Window window);
   std::shared_ptr<X11Display> display_;
+  // Top-level frames and the windows in them, for windowAt; guarded by the display's lock.
+  std::map<::Window, WindowInfo> frames_;
+  std::chrono::steady_clock::time_point framesRead_;
 };
