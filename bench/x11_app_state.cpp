@@ -14,13 +14,14 @@
 #include "kit/perception/WindowList.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
+#include "bench/WidgetFactory.hpp"
 #include "platform/x11/X11Desktop.hpp"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int calls = 20;
-constexpr const char* factory = "gtk3-widget-factory";
+constexpr const char* factory = WidgetFactory::name;
 
 template <typename Work>
 void measure(const char* name, const char* aim, Work work) {
@@ -35,14 +36,6 @@ void measure(const char* name, const char* aim, Work work) {
   std::printf("%-22s median %7.1f ms   p99 %7.1f ms   (aim: %s)\n", name, times[calls / 2], times[calls - 1], aim);
 }
 
-std::optional<WindowInfo> factoryWindow() {
-  try {
-    return Apps::mainWindow(Apps::resolve(factory));
-  } catch (...) {
-    return std::nullopt;
-  }
-}
-
 }  // namespace
 
 int main() {
@@ -55,14 +48,8 @@ int main() {
   WindowList::useHelper(nullptr);
   auto session = std::make_shared<AgentSession>(1, "bench", std::nullopt);
   Engine engine(session, std::weak_ptr<CursorPresenter>());
-  engine.launchApp(factory, std::nullopt);
-  std::optional<WindowInfo> window;
-  for (int i = 0; i < 100 && !(window = factoryWindow()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  if (!window) {
-    std::fprintf(stderr, "the widget factory never showed a window\n");
-    return 1;
-  }
-  std::this_thread::sleep_for(std::chrono::seconds(1));  // let it finish drawing
+  auto window = WidgetFactory::launch(engine);
+  if (!window) return 1;
 
   const auto root = Apps::axWindow(*window);
   int visited = 0;

@@ -16,12 +16,13 @@
 #include "kit/perception/WindowList.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
+#include "bench/WidgetFactory.hpp"
 #include "platform/x11/X11Desktop.hpp"
 
 namespace {
 
 using Steady = std::chrono::steady_clock;
-constexpr const char* factory = "gtk3-widget-factory";
+constexpr const char* factory = WidgetFactory::name;
 
 double since(Steady::time_point start) { return std::chrono::duration<double>(Steady::now() - start).count(); }
 
@@ -98,20 +99,8 @@ int main() {
   WindowList::useHelper(nullptr);
   auto session = std::make_shared<AgentSession>(1, "bench", std::nullopt);
   Engine engine(session, std::weak_ptr<CursorPresenter>());
-  engine.launchApp(factory, std::nullopt);
-  std::optional<WindowInfo> window;
-  for (int i = 0; i < 100 && !window; ++i) {
-    try {
-      window = Apps::mainWindow(Apps::resolve(factory));
-    } catch (...) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-  if (!window) {
-    std::fprintf(stderr, "the widget factory never showed a window\n");
-    return 1;
-  }
-  std::this_thread::sleep_for(std::chrono::seconds(1));
+  auto window = WidgetFactory::launch(engine);
+  if (!window) return 1;
   auto box = firstCheckBox(engine.getAppState(factory, std::nullopt, false).text);
   auto element = box ? findCheckBox(AX::application(window->pid), box->title) : std::nullopt;
   if (!box || !element) {
