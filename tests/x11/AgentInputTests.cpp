@@ -210,6 +210,7 @@ TEST_F(AgentClicks, ACoveredPointIsNeverClicked) {
 TEST_F(AgentClicks, AQtButtonIsClickedWithoutTakingTheUsersFocus) {
   ChildProcess qtApp("/usr/bin/python3", {fixtures + "qt_window.py"});
   ASSERT_TRUE(eventually([] { return titled("Qt Notes").has_value(); }, std::chrono::seconds(20)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // mapped is not yet drawn and listening
   run("xdotool windowactivate --sync " + userWindowID());
   auto qt = titled("Qt Notes");
   ASSERT_TRUE(qt);
@@ -225,4 +226,32 @@ TEST_F(AgentClicks, AQtButtonIsClickedWithoutTakingTheUsersFocus) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(UserSide(), before);
   EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "qt stays behind"; })) << readFile(typedFile());
+}
+
+TEST_F(AgentClicks, WhileTheUserTypesInTheSameAppTheAgentWaitsForTheirPause) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  auto box = firstCheckBox(state);
+  std::smatch field;
+  ASSERT_TRUE(box);
+  ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(text field[^\n]*@(\d+),(\d+) (\d+)x(\d+))re")));
+  // The user works in the factory's text field.
+  run("xdotool windowactivate --sync " + std::to_string(factory->id));
+  run("xdotool mousemove " + std::to_string(int(factory->frame.origin.x + std::stod(field[1]) + std::stod(field[3]) / 2)) +
+      " " + std::to_string(int(factory->frame.origin.y + std::stod(field[2]) + std::stod(field[4]) / 2)) + " click 1");
+  auto value = checkBoxValue(factory->pid, box->title);
+  auto typingEnded = std::async(std::launch::async, [] {
+    run("xdotool type --delay 40 'typing in the same app '");
+    return std::chrono::steady_clock::now();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::string result = tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});
+  auto answered = std::chrono::steady_clock::now();
+  EXPECT_TRUE(result.starts_with("Clicked at that point.")) << result;
+  const auto ended = typingEnded.get();
+  EXPECT_GE(answered - ended, std::chrono::milliseconds(800)) << "the click waited for the user's pause";
+  EXPECT_TRUE(eventually([&] { return checkBoxValue(factory->pid, box->title) == 1 - *value; }));
+  tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});  // as it was
+
 }
