@@ -46,15 +46,23 @@ class Engine {
   static Point elementPoint(const ElementRecord& record);
   static double targetSize(const ElementRecord& record);
   Point screenPoint(double x, double y, const Target& target) const;
-  // The app's menus and popovers above the target window.
-  static std::vector<WindowInfo> transientWindows(const Target& target);
-  // The one of them that holds the point, else the target window.
-  static WindowInfo windowAt(Point point, const Target& target, const std::vector<WindowInfo>& transients);
+  // What lies over the target window, read once per action.
+  struct Surroundings {
+    std::vector<WindowInfo> transients;  // the app's menus and popovers above the window
+    std::vector<Rect> others;            // other apps' windows in front of it
+    // Whether another app's window may lie over the point; when not, no server check is needed.
+    bool mayCover(Point point) const;
+  };
+  static Surroundings surroundings(const Target& target);
+  // The menu or popover that holds the point, else the target window.
+  static WindowInfo windowAt(Point point, const Target& target, const Surroundings& around);
+  // Whether a press at the point would reach another app's window instead.
+  static bool isCovered(Point point, const Target& target, const Surroundings& around);
 
   // Brings the agent's pointer to the point the way a hand would; `size` is the
   // target's size for Fitts' law; `pulse` marks a click about to happen. Motion goes
   // to the target window and its transient windows, never to a window over them.
-  void travel(Point to, const Target& target, double size, bool pulse, const std::vector<WindowInfo>& transients);
+  void travel(Point to, const Target& target, double size, bool pulse, const Surroundings& around);
 
   ToolResult performClick(const Target& target, std::optional<int64_t> elementIndex, std::optional<double> x,
                           std::optional<double> y, MouseButton button, int count, const std::optional<std::string>& keys,

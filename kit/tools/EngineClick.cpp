@@ -76,10 +76,10 @@ bool isHitTarget(const ElementRecord& record, Point point, const WindowInfo& win
   return window.frame.contains(point) && frame && frame->contains(point) && Pointer::reaches(window, point);
 }
 
-void checkInsideWindow(const Engine::Target& target, Point point, const std::vector<WindowInfo>& transients) {
+void checkInsideWindow(const Engine::Target& target, Point point, const Engine::Surroundings& around) {
   Rect grown{{target.window.frame.origin.x - 1, target.window.frame.origin.y - 1},
              {target.window.frame.size.width + 2, target.window.frame.size.height + 2}};
-  if (!grown.contains(point) && transients.empty()) throw ToolError(outsideWindow);
+  if (!grown.contains(point) && around.transients.empty()) throw ToolError(outsideWindow);
 }
 
 }  // namespace
@@ -91,16 +91,14 @@ ToolResult Engine::performClick(const Target& target, std::optional<int64_t> ele
   const bool plain = button == MouseButton::left && count <= 1 && modifiers == 0 && hold <= 0;
   if (Apps::isRemotePanel(target.window) && !plain) throw ToolError(fileDialogRule);
 
-  const auto transients = transientWindows(target);
-  auto covered = [&](Point point) {
-    return target.window.frame.contains(point) && !Pointer::reaches(windowAt(point, target, transients), point);
-  };
+  const Surroundings around = surroundings(target);
+  auto covered = [&](Point point) { return isCovered(point, target, around); };
   auto pointerClick = [&](Point point, double size) {
-    checkInsideWindow(target, point, transients);
-    travel(point, target, size, true, transients);
+    checkInsideWindow(target, point, around);
+    travel(point, target, size, true, around);
     InputLocks::withLock(target.app.pid, [&] {
       SharedKeyWindow::shared().take(session->id, target.window);
-      Pointer::click(session->id, point, windowAt(point, target, transients), button, count, modifiers, hold);
+      Pointer::click(session->id, point, windowAt(point, target, around), button, count, modifiers, hold);
     });
   };
 
@@ -131,7 +129,7 @@ ToolResult Engine::performClick(const Target& target, std::optional<int64_t> ele
     if (!action) throw ToolError(Pointer::coveredMessage);
   }
   if (action) {
-    travel(point, target, size, true, transients);
+    travel(point, target, size, true, around);
     AXStatus status = action->run();
     if (status != AXError::success && status != AXError::cannotComplete)
       throw ToolError("Could not click element " + std::to_string(index) + ": " + AX::message(status) + ".");
@@ -151,7 +149,7 @@ ToolResult Engine::hover(const Target& target, std::optional<int64_t> elementInd
     if (!x || !y) throw ToolError("Pass element_index, or x and y.");
     point = screenPoint(*x, *y, target);
   }
-  travel(point, target, 24, false, transientWindows(target));
+  travel(point, target, 24, false, surroundings(target));
   return {"Moved the cursor there. Many apps show hover effects for it; some views react only to the real mouse, "
           "so check get_app_state and use clicks or the keyboard if nothing appeared.",
           {}};

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "kit/common/ToolError.hpp"
@@ -54,22 +55,36 @@ Point Engine::screenPoint(double x, double y, const Target& target) const {
           now.origin.y - then.origin.y + shot->origin.y + y / shot->scale};
 }
 
-std::vector<WindowInfo> Engine::transientWindows(const Target& target) {
-  return Apps::transientWindows(Apps::frontToBack(), target.window, Apps::standardWindowIDs(target.app));
+bool Engine::Surroundings::mayCover(Point point) const {
+  return std::any_of(others.begin(), others.end(), [&](const Rect& frame) { return frame.contains(point); });
 }
 
-WindowInfo Engine::windowAt(Point point, const Target& target, const std::vector<WindowInfo>& transients) {
-  for (const auto& transient : transients)
+Engine::Surroundings Engine::surroundings(const Target& target) {
+  const auto all = Apps::frontToBack();
+  Surroundings around{Apps::transientWindows(all, target.window, Apps::standardWindowIDs(target.app)), {}};
+  for (const auto& window : all) {
+    if (window.id == target.window.id) break;
+    if (window.pid != target.app.pid && window.isOnScreen) around.others.push_back(window.frame);
+  }
+  return around;
+}
+
+WindowInfo Engine::windowAt(Point point, const Target& target, const Surroundings& around) {
+  for (const auto& transient : around.transients)
     if (transient.frame.contains(point)) return transient;
   return target.window;
 }
 
-void Engine::travel(Point to, const Target& target, double size, bool pulse,
-                    const std::vector<WindowInfo>& transients) {
+bool Engine::isCovered(Point point, const Target& target, const Surroundings& around) {
+  return target.window.frame.contains(point) && around.mayCover(point) &&
+         !Pointer::reaches(windowAt(point, target, around), point);
+}
+
+void Engine::travel(Point to, const Target& target, double size, bool pulse, const Surroundings& around) {
   sentInput_ = true;
   const Point start = session->pointer ? *session->pointer : HumanMotion::entryPoint(to, target.window.frame);
   Movement movement = HumanMotion::travel(start, to, size);
-  std::vector<WindowInfo> receivers = transients;
+  std::vector<WindowInfo> receivers = around.transients;
   receivers.push_back(target.window);
   const auto agent = session->id;
   InputLocks::withLock(target.app.pid, [&] {
@@ -84,7 +99,8 @@ void Engine::travel(Point to, const Target& target, double size, bool pulse,
       for (const WindowInfo& receiver : receivers) {
         if (!receiver.frame.contains(sample.point)) continue;
         // A point another app's window covers would give that window the motion.
-        if (Pointer::reaches(receiver, sample.point)) Pointer::move(agent, sample.point, receiver);
+        if (!around.mayCover(sample.point) || Pointer::reaches(receiver, sample.point))
+          Pointer::move(agent, sample.point, receiver);
         break;
       }
     }
