@@ -5,7 +5,7 @@
 
 #include "kit/platform/Desktop.hpp"
 
-// Gives the user's front window back when the target app took the front.
+// Gives the user's front window back when the target app took the front, or left none.
 namespace FocusGuard {
 
 // True when the app had taken the front and the user's window was asked back.

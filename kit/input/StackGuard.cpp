@@ -21,7 +21,7 @@ struct StackGuard::Watch {
   bool userActed() {
     AgentInput* input = desktop->input();
     if (input == nullptr) return false;
-    double lastInput = desktop->clock().now() - input->userIdleSeconds();
+    double lastInput = desktop->clock().now() - input->userIdleSinceClick();
     std::lock_guard guard(lock);
     return lastInput > since;
   }

@@ -47,6 +47,9 @@ class AgentInput {
 
   // Seconds since the user's last key or button press; a large value when none was seen.
   virtual double userIdleSeconds() = 0;
+  // Seconds since the user's last button or modifier press: the input that changes
+  // which window the user works in (typing alone does not).
+  virtual double userIdleSinceClick() = 0;
   // Called on a background thread for each of the user's key and button presses.
   virtual void watchUser(std::function<void(UserInputKind)> callback) = 0;
   // Another program has taken the whole keyboard (a password prompt).

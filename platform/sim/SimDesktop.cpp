@@ -147,6 +147,7 @@ void SimDesktop::userPresses(UserInputKind kind) {
   {
     std::lock_guard guard(model_.lock);
     model_.lastUserInput = model_.now;
+    if (kind != UserInputKind::key) model_.lastUserClick = model_.now;
     watcher = model_.userWatcher;
   }
   if (watcher) watcher(kind);

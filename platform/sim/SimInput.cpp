@@ -62,6 +62,11 @@ double SimInput::userIdleSeconds() {
   return model_.now - model_.lastUserInput;
 }
 
+double SimInput::userIdleSinceClick() {
+  std::lock_guard guard(model_.lock);
+  return model_.now - model_.lastUserClick;
+}
+
 void SimInput::watchUser(std::function<void(UserInputKind)> callback) {
   std::lock_guard guard(model_.lock);
   model_.userWatcher = std::move(callback);

@@ -14,6 +14,7 @@ class SimInput : public AgentInput {
   void release(Agent agent, pid_t pid) override;
   void removeAgent(Agent agent) override;
   double userIdleSeconds() override;
+  double userIdleSinceClick() override;
   void watchUser(std::function<void(UserInputKind)> callback) override;
 
   static constexpr const char* pointerClick = "pointer click";

@@ -81,6 +81,7 @@ struct SimModel {
   std::set<AgentInput::Agent> removedAgents;
   Point userPointer{720, 450};  // never moved by agents
   double lastUserInput = -1e9;
+  double lastUserClick = -1e9;  // buttons and modifiers
   std::function<void(UserInputKind)> userWatcher;
   std::vector<Scheduled> scheduled;
 

@@ -230,6 +230,9 @@ void X11Input::take(Agent agent, const WindowInfo& window) {
   }
   XISetClientPointer(d, taken.window, devices->pointer);
   taken_[window.pid] = taken;
+  // Qt and Chromium activate themselves when clicked while unfocused (measured): give
+  // them the agent keyboard's focus first.
+  if (focusesWindowItself(window.pid)) focusKeyboard(agent, *devices, window.pid);
   XSync(d, False);
 }
 
@@ -241,7 +244,14 @@ void X11Input::release(Agent agent, pid_t pid) {
   Display* d = display_->raw();
   XISetClientPointer(d, found->second.window, found->second.previousClientPointer);
   auto devices = agents_.find(agent);
-  if (found->second.focused && devices != agents_.end()) XISetFocus(d, devices->second.keyboard, None, CurrentTime);
+  if (found->second.focused && devices != agents_.end()) {
+    // Back onto the user's own focus window: the window manager hears of every master
+    // keyboard's focus change, and a change to none would leave it with no front window.
+    ::Window userFocus = None;
+    int revert = 0;
+    XGetInputFocus(d, &userFocus, &revert);
+    XISetFocus(d, devices->second.keyboard, userFocus, CurrentTime);
+  }
   taken_.erase(found);
   XSync(d, False);
 }

@@ -28,6 +28,7 @@ class X11Input : public AgentInput {
   void release(Agent agent, pid_t pid) override;
   void removeAgent(Agent agent) override;
   double userIdleSeconds() override { return watch_.idleSeconds(); }
+  double userIdleSinceClick() override { return watch_.idleSinceClick(); }
   void watchUser(std::function<void(UserInputKind)> callback) override { watch_.setCallback(std::move(callback)); }
 
   // The name prefix of this process's agent masters: "tarnwick-<pid>-".

@@ -55,6 +55,11 @@ void X11UserWatch::setAgentSources(std::set<int> devices) {
   agentSources_ = std::move(devices);
 }
 
+double X11UserWatch::idleSinceClick() const {
+  double last = lastClick_;
+  return last < 0 ? 1e9 : monotonic() - last;
+}
+
 double X11UserWatch::idleSeconds() const {
   double last = lastPress_;
   return last < 0 ? 1e9 : monotonic() - last;
@@ -87,6 +92,7 @@ void X11UserWatch::handle(XEvent& event) {
       lastPress_ = monotonic();
       callback = callback_;
       if (key) kind = modifierKeys_.contains(raw->detail) ? UserInputKind::modifier : UserInputKind::key;
+      if (kind != UserInputKind::key) lastClick_ = lastPress_.load();
     }
   }
   XFreeEventData(display_, &event.xcookie);

@@ -22,6 +22,8 @@ class X11UserWatch {
   void setAgentSources(std::set<int> devices);
   // Seconds since the user's last press (or since the watch began).
   double idleSeconds() const;
+  // Seconds since the user's last button or modifier press; a large value before the first.
+  double idleSinceClick() const;
 
  private:
   void run();
@@ -35,5 +37,6 @@ class X11UserWatch {
   std::function<void(UserInputKind)> callback_;
   std::set<int> agentSources_;
   std::set<int> modifierKeys_;
+  std::atomic<double> lastClick_{-1};
   std::atomic<double> lastPress_{-1};  // the watch's start at first: earlier input is unknown
 };
