@@ -262,3 +262,35 @@ TEST_F(AgentClicks, WhileTheUserTypesInTheSameAppTheAgentWaitsForTheirPause) {
   tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});  // as it was
 
 }
+
+TEST_F(AgentClicks, ARightClickOpensAContextMenuWhoseItemIsChosenAndClosedInTheSameCall) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  std::smatch field;
+  ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(text field[^\n]*@(\d+),(\d+) (\d+)x(\d+))re")));
+  const UserSide before;
+  std::string result = tool("click", {{"app", "gtk3-widget-factory"},
+                                      {"x", std::stod(field[1]) + std::stod(field[3]) / 2},
+                                      {"y", std::stod(field[2]) + std::stod(field[4]) / 2},
+                                      {"mouse_button", "right"},
+                                      {"menu_item", "Select All"}});
+  EXPECT_TRUE(result.starts_with("Right-clicked at that point. Chose \"Select All\" from the menu.")) << result;
+  EXPECT_TRUE(eventually([&] {
+    for (const auto& each : Apps::frontToBack())
+      if (each.pid == factory->pid && each.layer > 0 && each.isOnScreen) return false;
+    return true;
+  })) << "the menu closed";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(UserSide(), before);
+}
+
+TEST_F(AgentClicks, HoverMovesOnlyTheAgentsPointer) {
+  auto box = firstCheckBox(tool("get_app_state", {{"app", "gtk3-widget-factory"}}));
+  ASSERT_TRUE(box);
+  const UserSide before;
+  std::string result = tool("hover", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(box->index)}});
+  EXPECT_TRUE(result.starts_with("Moved the cursor there.")) << result;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(UserSide(), before);
+}
