@@ -43,8 +43,9 @@ class Engine {
   // Where input lands: an element of the agent's recent states and its point, or a
   // pixel of the target window's screenshot as a screen point.
   ElementRecord element(int64_t index, const Target& target) const;
-  static Point elementPoint(const ElementRecord& record);
-  static double targetSize(const ElementRecord& record);
+  // The element's frame now, else as recorded; its centre is where input lands and its
+  // smaller side the target size for Fitts' law.
+  static Rect elementFrame(const ElementRecord& record);
   Point screenPoint(double x, double y, const Target& target) const;
   // What lies over the target window, read once per action.
   struct Surroundings {

@@ -112,8 +112,9 @@ ToolResult Engine::performClick(const Target& target, std::optional<int64_t> ele
 
   const int64_t index = *elementIndex;
   ElementRecord record = element(index, target);
-  const Point point = elementPoint(record);
-  const double size = targetSize(record);
+  const Rect frame = elementFrame(record);
+  const Point point = frame.center();
+  const double size = std::min(frame.size.width, frame.size.height);
   const bool contextMenu = button == MouseButton::right && count <= 1 && modifiers == 0 && has(record.actions, "AXShowMenu");
 
   std::optional<AccessibilityClick> action;
@@ -144,7 +145,7 @@ ToolResult Engine::hover(const Target& target, std::optional<int64_t> elementInd
                          std::optional<double> y) {
   Point point;
   if (elementIndex) {
-    point = elementPoint(element(*elementIndex, target));
+    point = elementFrame(element(*elementIndex, target)).center();
   } else {
     if (!x || !y) throw ToolError("Pass element_index, or x and y.");
     point = screenPoint(*x, *y, target);

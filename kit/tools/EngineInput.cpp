@@ -25,24 +25,10 @@ ElementRecord Engine::element(int64_t index, const Target& target) const {
   throw ToolError("Call get_app_state for this app first; element indexes come from it.");
 }
 
-namespace {
-
-std::optional<Rect> currentFrame(const ElementRecord& record) {
-  if (auto now = AX::frame(AX::withTimeout(record.element, AX::standardTimeout))) return now;
-  return record.frame;
-}
-
-}  // namespace
-
-Point Engine::elementPoint(const ElementRecord& record) {
-  auto frame = currentFrame(record);
-  if (!frame) throw ToolError("The element has no position on screen.");
-  return frame->center();
-}
-
-double Engine::targetSize(const ElementRecord& record) {
-  auto frame = currentFrame(record);
-  return frame ? std::min(frame->size.width, frame->size.height) : 24;
+Rect Engine::elementFrame(const ElementRecord& record) {
+  if (auto now = AX::frame(AX::withTimeout(record.element, AX::standardTimeout))) return *now;
+  if (record.frame) return *record.frame;
+  throw ToolError("The element has no position on screen.");
 }
 
 Point Engine::screenPoint(double x, double y, const Target& target) const {
