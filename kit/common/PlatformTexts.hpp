@@ -36,6 +36,11 @@ inline constexpr Text instructionsHumanTiming{
     "without a pressed button reaches many native views, but not Chrome or Electron apps, which show hover effects "
     "only for the real mouse; their pages see clicks without pointer movement before them."};
 
+inline constexpr Text instructionsKeys{
+    "",
+    " On Linux the key names cmd and command press Control, the key Linux apps use for their shortcuts (cmd+s "
+    "saves); super, meta and win name the Super key."};
+
 inline constexpr Text launchAppDescription{"App name, bundle id or path to a .app.",
                                            "App name, app id, or path to an executable or .desktop file."};
 

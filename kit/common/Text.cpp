@@ -120,6 +120,45 @@ std::u16string utf16(std::string_view text) {
   return units;
 }
 
+std::string fromUTF16(std::u16string_view units) {
+  std::string text;
+  auto append = [&](uint32_t point) {
+    if (point < 0x80) {
+      text.push_back(static_cast<char>(point));
+    } else if (point < 0x800) {
+      text.push_back(static_cast<char>(0xC0 | point >> 6));
+      text.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else if (point < 0x10000) {
+      text.push_back(static_cast<char>(0xE0 | point >> 12));
+      text.push_back(static_cast<char>(0x80 | (point >> 6 & 0x3F)));
+      text.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else {
+      text.push_back(static_cast<char>(0xF0 | point >> 18));
+      text.push_back(static_cast<char>(0x80 | (point >> 12 & 0x3F)));
+      text.push_back(static_cast<char>(0x80 | (point >> 6 & 0x3F)));
+      text.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    }
+  };
+  for (size_t i = 0; i < units.size(); ++i) {
+    uint32_t unit = units[i];
+    bool high = unit >= 0xD800 && unit < 0xDC00, low = unit >= 0xDC00 && unit < 0xE000;
+    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+      append(0x10000 + ((unit - 0xD800) << 10) + (units[++i] - 0xDC00));
+    } else {
+      append(high || low ? 0xFFFD : unit);
+    }
+  }
+  return text;
+}
+
+std::vector<std::string> characters(std::string_view text) {
+  std::vector<std::string> list;
+  eachCharacter(text, [&](std::string_view character) { return list.emplace_back(character), true; });
+  return list;
+}
+
+char32_t scalar(std::string_view character) { return character.empty() ? 0 : codePoint(character); }
+
 std::string decimal(double value) {
   if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15) {
     return std::to_string(static_cast<long long>(value));

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Text {
 
@@ -27,6 +28,12 @@ size_t characterCount(std::string_view text);
 std::string prefixCharacters(std::string_view text, size_t count);
 // UTF-16 code units, as accessibility counts text offsets.
 std::u16string utf16(std::string_view text);
+// UTF-8 from UTF-16 code units; an unpaired surrogate becomes U+FFFD.
+std::string fromUTF16(std::u16string_view units);
+// Each Unicode scalar as its own UTF-8 text, in order.
+std::vector<std::string> characters(std::string_view text);
+// The Unicode scalar a one-character UTF-8 text starts with.
+char32_t scalar(std::string_view character);
 // A number as people write it: whole numbers without a decimal point.
 std::string decimal(double value);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "kit/common/Geometry.hpp"
 #include "kit/platform/WindowInfo.hpp"
@@ -22,6 +23,9 @@ struct AgentEvent {
   int clickState = 1;      // 2 for the second press of a double click
   uint32_t modifiers = 0;  // KeyModifier bits held for this event
   uint32_t keyCode = 0;
+  // For keys, the character the key types (UTF-8). With key code 0 the layout has no
+  // key for it, and the platform types it another way.
+  std::string text{};
 };
 
 // What the user did with their own devices.

@@ -28,6 +28,9 @@ class KeyboardLayouts {
   // The layout's name, as the system shows it ("English (US)").
   virtual std::string currentLayout() = 0;
   virtual std::optional<KeyStroke> keyFor(char32_t character) = 0;
+  // The key of a named key ("Return", "BackSpace", "Prior", "F5", "KP_Enter", "Shift_L",
+  // "XF86AudioMute": X keysym names, the vocabulary every platform maps), or none.
+  virtual std::optional<KeyStroke> keyNamed(const std::string& name) = 0;
   // The characters the key types with these modifiers (UTF-8), or empty.
   virtual std::string characters(const KeyStroke& stroke) = 0;
 };

@@ -26,7 +26,7 @@ const std::string& serverInstructions() {
         "Clipboard shortcuts and standard English/German menu commands use a private text clipboard through "
         "accessibility and fail when the selection is unsupported. There is no global clipboard borrowing. "
         "App-specific Copy buttons, custom shortcuts and automatic clipboard writes are not virtualized; do not use "
-        "those when the user's clipboard must remain unchanged.",
+        "those when the user's clipboard must remain unchanged." + std::string(PlatformTexts::instructionsKeys()),
         "Selected text in accessible editors with matching uniform formatting can be moved or alt-copied within the "
         "same window without the system clipboard. Other native drags (files, tabs, web draggables and unsupported "
         "rich text) may start a system drag loop; it is cancelled and reported.",

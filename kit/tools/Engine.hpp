@@ -1,9 +1,12 @@
 #pragma once
 #include <memory>
 #include <optional>
+#include <functional>
 #include <set>
 #include <string>
 
+#include "kit/actions/TextRepair.hpp"
+#include "kit/input/Clipboard.hpp"
 #include "kit/input/PointerPath.hpp"
 #include "kit/perception/RunningApp.hpp"
 #include "kit/platform/AgentInput.hpp"
@@ -71,6 +74,29 @@ class Engine {
   ToolResult hover(const Target& target, std::optional<int64_t> elementIndex, std::optional<double> x,
                    std::optional<double> y);
 
+  // press_key: chords in order, clipboard shortcuts on the private clipboard.
+  ToolResult pressKey(const std::string& app, std::optional<WindowNumber> windowID, const std::string& key,
+                      double hold);
+  // In a file dialog only Return and Escape, pressed through accessibility.
+  ToolResult panelKeys(const std::vector<KeyChord>& chords, const std::string& key, const Target& target);
+  // type_text: typed key by key, then checked, and autocorrect undone.
+  ToolResult typeText(const std::string& app, std::optional<WindowNumber> windowID, const std::string& text);
+  ToolResult panelType(const std::string& text, const Target& target);
+
+  // The private clipboard and text selection, through accessibility only.
+  struct Captured {
+    AXElement element;
+    TextRange range;
+    std::string text;
+  };
+  std::optional<AXElement> focusedElement(const Target& target) const;
+  // The focused element, which must be in the target window.
+  std::optional<AXElement> privateTextElement(const Target& target) const;
+  void clipboardOperation(Clipboard::Operation operation, const Target& target);
+  void selectAllText(const Target& target);
+  bool insertWithoutClipboard(const std::string& text, const Target& target, const std::optional<Captured>& captured,
+                              const std::function<void()>& beforeWrite);
+
   // Input is never sent to the app that hosts the agents.
   static void checkInputAllowed(const RunningApp& app);
 
@@ -79,5 +105,13 @@ class Engine {
   std::optional<WindowNumber> lastInputWindow;
 
  private:
+  static KeyboardLayouts& layout();
+  // Rests the agent's pointer on an uncovered point of the window before keys.
+  void aimKeys(const Target& target);
+  TextRepair::Typist typist(const Target& target);
+  // Steps after typing when the field reads something else than expected: repair or report.
+  std::string checkTyped(const AXElement& focused, const std::string& done, const std::string& expected,
+                         const std::string& valueNow, int64_t caret, const Target& target);
+
   bool sentInput_ = false;
 };

@@ -1,3 +1,4 @@
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -13,9 +14,10 @@ Tool ToolRecords::pressKey() {
                          {"duration", S::typed("number", "Seconds to hold the key.")}},
           .required = {"app", "key"},
           .mayNavigate = [](const Arguments&) { return true; },
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.string("key");
-            a.doubleValue("duration");
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            const std::string key = a.string("key");
+            const double hold = a.doubleValue("duration").value_or(0);
+            return engine.pressKey(place.app, place.windowID, key, hold);
           }};
 }

@@ -1,3 +1,4 @@
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -14,8 +15,8 @@ Tool ToolRecords::typeText() {
             auto text = a.optionalString("text");
             return text && text->find('\n') != std::string::npos;
           },
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.string("text");
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            return engine.typeText(place.app, place.windowID, a.string("text"));
           }};
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/sim/SimText.hpp"
+
 namespace {
 
 constexpr double webContentDelay = 0.6;
@@ -69,6 +71,10 @@ AXStatus SimAccessibility::setAttribute(const AXElement& element, const std::str
     if (name == "AXPosition" && std::holds_alternative<Point>(value)) window.traits.frame.origin = std::get<Point>(value);
     if (name == "AXSize" && std::holds_alternative<Size>(value)) window.traits.frame.size = std::get<Size>(value);
     if (name == "AXMinimized" && std::holds_alternative<bool>(value)) window.traits.minimized = std::get<bool>(value);
+    return AXError::success;
+  }
+  if (name == "AXSelectedText" && std::holds_alternative<std::string>(value)) {
+    SimText::replaceSelection(node, std::get<std::string>(value));
     return AXError::success;
   }
   node.attributes[name] = value;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/sim/SimText.hpp"
+
 pid_t SimDesktop::addApp(AppTraits traits) {
   std::lock_guard guard(model_.lock);
   return model_.addApp(traits);
@@ -29,6 +31,22 @@ void SimDesktop::setValue(NodeID node, const std::string& name, AXValue value) {
 void SimDesktop::makeSettable(NodeID node, const std::string& name) {
   std::lock_guard guard(model_.lock);
   model_.nodes.at(node).settable.insert(name);
+}
+
+SimDesktop::NodeID SimDesktop::addFocusedField(NodeID parent, const std::string& role, const std::string& value) {
+  NodeID field = addElement(parent, role,
+                            {{"AXValue", value}, {"AXPosition", Point{120, 140}}, {"AXSize", Size{300, 30}},
+                             {"AXFocused", true}});
+  for (const char* name : {"AXValue", "AXSelectedTextRange", "AXSelectedText", "AXFocused"}) makeSettable(field, name);
+  std::lock_guard guard(model_.lock);
+  model_.nodes.at(model_.apps.at(model_.nodes.at(field).pid).node).attributes["AXFocusedUIElement"] =
+      model_.elementOf(field);
+  return field;
+}
+
+std::string SimDesktop::text(NodeID node) const {
+  std::lock_guard guard(model_.lock);
+  return SimText::value(model_.nodes.at(node));
 }
 
 void SimDesktop::onAction(NodeID node, const std::string& action, std::function<void()> effect) {

@@ -35,6 +35,9 @@ class SimDesktop : public Desktop {
                     std::vector<std::string> actions = {});
   void setValue(NodeID node, const std::string& name, AXValue value);
   void makeSettable(NodeID node, const std::string& name);
+  // A text field that takes typed keys, focused in its app.
+  NodeID addFocusedField(NodeID parent, const std::string& role, const std::string& value);
+  std::string text(NodeID node) const;
   // What performing the action does; it runs outside the model's lock, so it may change the scene.
   void onAction(NodeID node, const std::string& action, std::function<void()> effect);
   void removeElement(NodeID node);

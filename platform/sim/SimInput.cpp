@@ -1,5 +1,8 @@
 #include "platform/sim/SimInput.hpp"
 
+#include "platform/sim/SimKeyboardLayouts.hpp"
+#include "platform/sim/SimText.hpp"
+
 namespace {
 
 const char* actionOf(MouseButton button) {
@@ -9,6 +12,21 @@ const char* actionOf(MouseButton button) {
     case MouseButton::middle: return "";
   }
   return "";
+}
+
+// A key press reaches the app's focused field; a chord with Control, Alt or Super types nothing.
+std::function<void()> typeInto(SimModel& model, const AgentEvent& event) {
+  if (event.kind != AgentEvent::Kind::keyDown) return {};
+  auto field = SimText::focusedField(model, event.pid);
+  if (!field) return {};
+  if (event.modifiers & (KeyModifier::control | KeyModifier::alt | KeyModifier::super)) return {};
+  std::string text = event.text;
+  if (text.empty() && event.keyCode < SimKeyboardLayouts::firstNamed)
+    text = SimKeyboardLayouts().characters({event.keyCode, event.modifiers & KeyModifier::shift});
+  SimModel::Node& node = model.nodes.at(*field);
+  if (!SimText::press(node, text, event.keyCode)) return {};
+  auto effect = node.effects.find(SimText::typedEffect);
+  return effect == node.effects.end() ? std::function<void()>() : effect->second;
 }
 
 }  // namespace
@@ -34,6 +52,7 @@ bool SimInput::post(Agent agent, const AgentEvent& event) {
         }
       }
     }
+    if (!pointer) effect = typeInto(model_, event);
     model_.posted.push_back(posted);
   }
   if (effect) effect();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/sim/SimText.hpp"
+
 namespace {
 
 constexpr double defaultMessagingTimeout = 6.0;
@@ -127,6 +129,16 @@ std::optional<AXValue> SimModel::computed(const Node& node, const std::string& n
     return children;
   }
   if (name == "AXParent" && node.parent) return elementOf(*node.parent);
+  if (node.attributes.contains("AXValue") && std::holds_alternative<std::string>(node.attributes.at("AXValue"))) {
+    if (name == "AXSelectedText") return SimText::selectedText(node);
+    if (name == "AXSelectedTextRange") return SimText::selection(node);
+  }
+  if (name == "AXWindow") {
+    for (const Node* up = &node;; up = &nodes.at(*up->parent)) {
+      if (const Window* own = windowOf(*up)) return elementOf(own->node);
+      if (!up->parent) return std::nullopt;
+    }
+  }
   if (const Window* own = windowOf(node)) {
     if (name == "AXPosition") return own->traits.frame.origin;
     if (name == "AXSize") return own->traits.frame.size;

@@ -32,7 +32,9 @@ std::shared_ptr<X11Desktop> X11Desktop::open() {
 
 X11Desktop::X11Desktop(std::shared_ptr<X11Display> display)
     : display_(display), windowServer_(display), capture_(display, windowServer_), workspace_(windowServer_) {
+  spareKeys_ = std::make_shared<X11SpareKeys>(display_);
   layouts_ = XkbLayouts::open(display_);
+  if (layouts_) layouts_->setBorrowed([keys = spareKeys_](uint32_t code) { return keys->isLent(code); });
 }
 
 // Opened on first use: helpers that only list windows never join the accessibility bus,
@@ -67,6 +69,10 @@ Accessibility& X11Desktop::accessibility() {
 
 // Made on first use: helpers that only list windows never add devices or watch the user.
 AgentInput* X11Desktop::input() {
-  std::call_once(inputOpened_, [this] { input_ = std::make_unique<X11Input>(display_); });
+  std::call_once(inputOpened_, [this] { input_ = std::make_unique<X11Input>(display_, spareKeys_, [this](Point point) -> std::optional<WindowNumber> {
+      auto window = windowServer_.windowAt(point);
+      if (!window) return std::nullopt;
+      return window->id;
+    }); });
   return input_.get();
 }

@@ -39,6 +39,7 @@ class X11Desktop : public Desktop {
   std::once_flag accessibilityOpened_;
   std::unique_ptr<AtspiAccessibility> accessibility_;
   std::unique_ptr<Accessibility> disabled_;
+  std::shared_ptr<X11SpareKeys> spareKeys_;
   std::unique_ptr<XkbLayouts> layouts_;
   std::once_flag inputOpened_;
   std::unique_ptr<X11Input> input_;

@@ -10,7 +10,10 @@
 #include <fstream>
 #include <set>
 
+#include <xkbcommon/xkbcommon.h>
+
 #include "kit/common/Log.hpp"
+#include "kit/common/Text.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
 
 namespace {
@@ -24,26 +27,27 @@ unsigned buttonNumber(MouseButton button) {
   return 1;
 }
 
-// Qt and Chromium take keys only with the agent keyboard's focus on their window (as
-// measured); the others take them with PointerRoot, which has no side effects.
-bool linksQtOrIsChromium(pid_t pid) {
+X11Input::Toolkit toolkitOf(pid_t pid) {
   std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
   std::string line;
   while (std::getline(maps, line)) {
-    if (line.find("libQt5Core") != std::string::npos || line.find("libQt6Core") != std::string::npos) return true;
+    if (line.find("libQt5Core") != std::string::npos || line.find("libQt6Core") != std::string::npos)
+      return X11Input::Toolkit::qt;
   }
   char exe[512];
   ssize_t length = readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1);
-  if (length <= 0) return false;
+  if (length <= 0) return X11Input::Toolkit::other;
   std::string path(exe, static_cast<size_t>(length));
-  return path.find("chrom") != std::string::npos;
+  return path.find("chrom") != std::string::npos ? X11Input::Toolkit::chromium : X11Input::Toolkit::other;
 }
 
 }  // namespace
 
 std::string X11Input::masterPrefix() { return "tarnwick-" + std::to_string(getpid()) + "-"; }
 
-X11Input::X11Input(std::shared_ptr<X11Display> display) : display_(std::move(display)) {
+X11Input::X11Input(std::shared_ptr<X11Display> display, std::shared_ptr<X11SpareKeys> spareKeys,
+                   std::function<std::optional<WindowNumber>(Point)> windowAt)
+    : display_(std::move(display)), spareKeys_(std::move(spareKeys)), windowAt_(std::move(windowAt)) {
   std::lock_guard guard(lock_);
   std::lock_guard xlock(display_->lock());
   removeLeftoverMasters();
@@ -172,9 +176,20 @@ void X11Input::moveTo(Devices& devices, Point point) {
 
 bool X11Input::post(Agent agent, const AgentEvent& event) {
   std::lock_guard guard(lock_);
-  std::lock_guard xlock(display_->lock());
-  Devices* devices = devicesOf(agent);
+  Devices* devices = nullptr;
+  {
+    std::lock_guard xlock(display_->lock());
+    devices = devicesOf(agent);
+  }
   if (devices == nullptr) return false;
+  const bool key = event.kind == AgentEvent::Kind::keyDown || event.kind == AgentEvent::Kind::keyUp;
+  uint32_t keyCode = event.keyCode;
+  if (key) {
+    keyCode = keyCodeFor(agent, event);
+    if (keyCode == 0) return true;  // nothing types it; skipped
+    if (event.kind == AgentEvent::Kind::keyDown) aimKeys(agent, *devices, event.pid);
+  }
+  std::lock_guard xlock(display_->lock());
   Display* d = display_->raw();
   switch (event.kind) {
     case AgentEvent::Kind::move: moveTo(*devices, event.point); break;
@@ -190,29 +205,67 @@ bool X11Input::post(Agent agent, const AgentEvent& event) {
       break;
     case AgentEvent::Kind::keyDown:
     case AgentEvent::Kind::keyUp:
-      focusKeyboard(agent, *devices, event.pid);
-      XTestFakeDeviceKeyEvent(d, devices->keyboardDevice, event.keyCode, event.kind == AgentEvent::Kind::keyDown,
-                              nullptr, 0, CurrentTime);
+      XTestFakeDeviceKeyEvent(d, devices->keyboardDevice, keyCode, event.kind == AgentEvent::Kind::keyDown, nullptr, 0,
+                              CurrentTime);
       break;
   }
   XFlush(d);
   return true;
 }
 
-bool X11Input::focusesWindowItself(pid_t pid) {
-  auto found = focusesItself_.find(pid);
-  if (found != focusesItself_.end()) return found->second;
-  return focusesItself_[pid] = linksQtOrIsChromium(pid);
+// Characters the keymap lacks, and Shift or AltGr characters for Qt, which reads text
+// modifiers from the core keyboard and so ignores the agent's, type through a lent code.
+uint32_t X11Input::keyCodeFor(Agent agent, const AgentEvent& event) {
+  const bool lacksKey = event.keyCode == 0;
+  const bool qtLevel = toolkit(event.pid) == Toolkit::qt &&
+                       (event.modifiers & (KeyModifier::shift | KeyModifier::option)) != 0;
+  if (event.text.empty() || !(lacksKey || qtLevel)) return event.keyCode;
+  const xkb_keysym_t keysym = xkb_utf32_to_keysym(Text::scalar(event.text));
+  if (keysym == XKB_KEY_NoSymbol) return 0;
+  auto code = event.kind == AgentEvent::Kind::keyDown ? spareKeys_->lend(agent, keysym) : spareKeys_->lent(agent, keysym);
+  if (!code) Log::info("Input", "no spare keycode left to type " + event.text);
+  return code.value_or(0);
+}
+
+X11Input::Toolkit X11Input::toolkit(pid_t pid) {
+  auto found = toolkits_.find(pid);
+  if (found != toolkits_.end()) return found->second;
+  return toolkits_[pid] = toolkitOf(pid);
+}
+
+bool X11Input::focusesWindowItself(pid_t pid) { return toolkit(pid) != Toolkit::other; }
+
+void X11Input::setKeyboardFocus(Devices& devices, Taken& taken, Focus focus) {
+  if (taken.focus == focus) return;
+  std::lock_guard xlock(display_->lock());
+  XISetFocus(display_->raw(), devices.keyboard, focus == Focus::window ? taken.window : PointerRoot, CurrentTime);
+  taken.focus = focus;
 }
 
 // Keys need the agent keyboard's focus; pointer actions leave it alone, because every
 // focus change of a master keyboard reaches the window manager as a core focus event.
-void X11Input::focusKeyboard(Agent agent, Devices& devices, pid_t pid) {
+// PointerRoot sends keys to the window under the agent's pointer, so it serves only
+// while that is the target; otherwise the focus goes on the window itself, which also
+// reaches a covered window.
+void X11Input::aimKeys(Agent agent, Devices& devices, pid_t pid) {
   auto taken = taken_.find(pid);
-  if (taken == taken_.end() || taken->second.agent != agent || taken->second.focused) return;
-  ::Window window = taken->second.window;
-  XISetFocus(display_->raw(), devices.keyboard, focusesWindowItself(pid) ? window : PointerRoot, CurrentTime);
-  taken->second.focused = true;
+  if (taken == taken_.end() || taken->second.agent != agent) return;
+  if (focusesWindowItself(pid)) return setKeyboardFocus(devices, taken->second, Focus::window);
+  Point pointer{-1, -1};
+  {
+    std::lock_guard xlock(display_->lock());
+    ::Window root = 0, child = 0;
+    double rootX = 0, rootY = 0, x = 0, y = 0;
+    XIButtonState buttons{};
+    XIModifierState modifiers{};
+    XIGroupState group{};
+    if (XIQueryPointer(display_->raw(), devices.pointer, display_->root(), &root, &child, &rootX, &rootY, &x, &y,
+                       &buttons, &modifiers, &group))
+      pointer = {rootX, rootY};
+    XFree(buttons.mask);
+  }
+  const bool overTarget = windowAt_ && windowAt_(pointer) == WindowNumber(taken->second.window);
+  setKeyboardFocus(devices, taken->second, overTarget ? Focus::pointerRoot : Focus::window);
 }
 
 void X11Input::take(Agent agent, const WindowInfo& window) {
@@ -221,7 +274,7 @@ void X11Input::take(Agent agent, const WindowInfo& window) {
   Devices* devices = devicesOf(agent);
   if (devices == nullptr) return;
   Display* d = display_->raw();
-  Taken taken{agent, static_cast<::Window>(window.id), 2, false};
+  Taken taken{agent, static_cast<::Window>(window.id), 2, Focus::none};
   if (auto previous = taken_.find(window.pid); previous != taken_.end()) {
     taken.previousClientPointer = previous->second.previousClientPointer;
   } else {
@@ -230,21 +283,21 @@ void X11Input::take(Agent agent, const WindowInfo& window) {
   }
   XISetClientPointer(d, taken.window, devices->pointer);
   taken_[window.pid] = taken;
+  XSync(d, False);
   // Qt and Chromium activate themselves when clicked while unfocused (measured): give
   // them the agent keyboard's focus first.
-  if (focusesWindowItself(window.pid)) focusKeyboard(agent, *devices, window.pid);
-  XSync(d, False);
+  if (focusesWindowItself(window.pid)) setKeyboardFocus(*devices, taken_[window.pid], Focus::window);
 }
 
 void X11Input::release(Agent agent, pid_t pid) {
   std::lock_guard guard(lock_);
   auto found = taken_.find(pid);
   if (found == taken_.end() || found->second.agent != agent) return;
-  std::lock_guard xlock(display_->lock());
+  std::unique_lock xlock(display_->lock());
   Display* d = display_->raw();
   XISetClientPointer(d, found->second.window, found->second.previousClientPointer);
   auto devices = agents_.find(agent);
-  if (found->second.focused && devices != agents_.end()) {
+  if (found->second.focus != Focus::none && devices != agents_.end()) {
     // Back onto the user's own focus window: the window manager hears of every master
     // keyboard's focus change, and a change to none would leave it with no front window.
     ::Window userFocus = None;
@@ -254,13 +307,15 @@ void X11Input::release(Agent agent, pid_t pid) {
   }
   taken_.erase(found);
   XSync(d, False);
+  xlock.unlock();
+  spareKeys_->giveBack(agent);
 }
 
 void X11Input::removeAgent(Agent agent) {
   std::lock_guard guard(lock_);
   auto found = agents_.find(agent);
   if (found == agents_.end()) return;
-  std::lock_guard xlock(display_->lock());
+  std::unique_lock xlock(display_->lock());
   Display* d = display_->raw();
   for (auto it = taken_.begin(); it != taken_.end();) {
     if (it->second.agent != agent) {
@@ -277,4 +332,6 @@ void X11Input::removeAgent(Agent agent) {
   XSync(d, False);
   agents_.erase(found);
   publishAgentSources();
+  xlock.unlock();
+  spareKeys_->giveBack(agent);
 }

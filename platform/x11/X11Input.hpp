@@ -9,6 +9,7 @@
 
 #include "kit/platform/AgentInput.hpp"
 #include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11SpareKeys.hpp"
 #include "platform/x11/X11UserWatch.hpp"
 
 // Agent input on X11: one XInput2 master pointer and keyboard per agent (send_core on),
@@ -20,7 +21,9 @@
 // Lock order: lock_ before the display's lock.
 class X11Input : public AgentInput {
  public:
-  explicit X11Input(std::shared_ptr<X11Display> display);
+  // windowAt names the window a point reaches, as the window server does.
+  X11Input(std::shared_ptr<X11Display> display, std::shared_ptr<X11SpareKeys> spareKeys,
+           std::function<std::optional<WindowNumber>(Point)> windowAt);
   ~X11Input() override;
 
   bool post(Agent agent, const AgentEvent& event) override;
@@ -34,6 +37,8 @@ class X11Input : public AgentInput {
   // The name prefix of this process's agent masters: "tarnwick-<pid>-".
   static std::string masterPrefix();
 
+  enum class Toolkit { other, qt, chromium };
+
  private:
   struct Devices {
     int pointer = 0, keyboard = 0;          // masters
@@ -42,22 +47,27 @@ class X11Input : public AgentInput {
     XDevice* keyboardDevice = nullptr;
     uint32_t heldModifiers = 0;
   };
+  enum class Focus { none, pointerRoot, window };  // the agent keyboard's, set for keys
   struct Taken {
     Agent agent = 0;
     ::Window window = 0;
     int previousClientPointer = 0;
-    bool focused = false;  // the agent keyboard's focus was set for keys
+    Focus focus = Focus::none;
   };
 
-  // The remaining helpers expect lock_ and the display's lock held.
+  // These helpers expect lock_ and the display's lock held.
   Devices* devicesOf(Agent agent);
   void removeMaster(int pointer);
   void removeLeftoverMasters();
   void lockSpareModifier(int keyboard);
   void holdModifiers(Devices& devices, uint32_t modifiers);
   void moveTo(Devices& devices, Point point);
+  Toolkit toolkit(pid_t pid);
   bool focusesWindowItself(pid_t pid);
-  void focusKeyboard(Agent agent, Devices& devices, pid_t pid);
+  // These take the display's lock themselves; lock_ is held.
+  void setKeyboardFocus(Devices& devices, Taken& taken, Focus focus);
+  void aimKeys(Agent agent, Devices& devices, pid_t pid);
+  uint32_t keyCodeFor(Agent agent, const AgentEvent& event);
   void publishAgentSources();
 
   std::shared_ptr<X11Display> display_;
@@ -65,5 +75,7 @@ class X11Input : public AgentInput {
   std::mutex lock_;
   std::map<Agent, Devices> agents_;
   std::map<pid_t, Taken> taken_;
-  std::map<pid_t, bool> focusesItself_;
+  std::map<pid_t, Toolkit> toolkits_;
+  std::shared_ptr<X11SpareKeys> spareKeys_;
+  std::function<std::optional<WindowNumber>(Point)> windowAt_;
 };

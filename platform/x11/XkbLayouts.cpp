@@ -101,13 +101,21 @@ std::string XkbLayouts::currentLayout() {
 }
 
 std::optional<KeyStroke> XkbLayouts::keyFor(char32_t character) {
+  return strokeFor(xkb_utf32_to_keysym(character));
+}
+
+std::optional<KeyStroke> XkbLayouts::keyNamed(const std::string& name) {
+  return strokeFor(xkb_keysym_from_name(name.c_str(), XKB_KEYSYM_NO_FLAGS));
+}
+
+std::optional<KeyStroke> XkbLayouts::strokeFor(xkb_keysym_t wanted) {
+  if (wanted == XKB_KEY_NoSymbol) return std::nullopt;
   std::lock_guard guard(lock_);
   refresh();
-  const xkb_keysym_t wanted = xkb_utf32_to_keysym(character);
-  if (wanted == XKB_KEY_NoSymbol) return std::nullopt;
   const xkb_layout_index_t layout = xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE);
   std::optional<KeyStroke> best;
   for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap_); key <= xkb_keymap_max_keycode(keymap_); ++key) {
+    if (borrowed_ && borrowed_(key)) continue;  // remapped for a moment to type a character
     for (xkb_level_index_t level = 0; level < xkb_keymap_num_levels_for_key(keymap_, key, layout); ++level) {
       const xkb_keysym_t* symbols = nullptr;
       const int count = xkb_keymap_key_get_syms_by_level(keymap_, key, layout, level, &symbols);

@@ -2,6 +2,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -20,12 +21,16 @@ class XkbLayouts : public KeyboardLayouts {
   std::string currentLayout() override;
   std::optional<KeyStroke> keyFor(char32_t character) override;
   std::string characters(const KeyStroke& stroke) override;
+  std::optional<KeyStroke> keyNamed(const std::string& name) override;
+  // Keycodes lent out to type characters the keymap lacks; never offered as a key.
+  void setBorrowed(std::function<bool(uint32_t)> borrowed) { borrowed_ = std::move(borrowed); }
 
  private:
   XkbLayouts(std::shared_ptr<X11Display> display, xkb_context* context, int32_t device);
   // Re-reads the keymap and state unless read a moment ago; false when there is none.
   bool refresh();
   bool read();
+  std::optional<KeyStroke> strokeFor(xkb_keysym_t wanted);
   xkb_mod_mask_t xkbMask(uint32_t modifiers) const;
   uint32_t modifiersOf(xkb_mod_mask_t mask) const;
 
@@ -36,4 +41,5 @@ class XkbLayouts : public KeyboardLayouts {
   xkb_keymap* keymap_ = nullptr;
   xkb_state* state_ = nullptr;
   std::chrono::steady_clock::time_point readAt_;
+  std::function<bool(uint32_t)> borrowed_;
 };

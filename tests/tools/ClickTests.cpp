@@ -7,30 +7,21 @@
 #include "kit/input/SharedKeyWindow.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
 #include "kit/tools/Tools.hpp"
-#include "tests/support/SimScene.hpp"
+#include "tests/support/EditorBehindTerminal.hpp"
 
 namespace {
 
 using Kind = AgentEvent::Kind;
 
 // A user working in their terminal while an agent operates an editor behind it.
-struct Desk {
-  SimScene scene;
-  pid_t terminal = scene->addApp({.name = "Terminal"});
-  pid_t editor = scene->addApp({.name = "Editor"});
-  WindowNumber terminalWindow = scene->addWindow(terminal, {.title = "shell", .frame = {{900, 0}, {500, 400}}});
-  WindowNumber editorWindow = scene->addWindow(editor, {.title = "Doc", .frame = {{100, 100}, {700, 500}}});
+struct Desk : EditorBehindTerminal {
   SimDesktop::NodeID button = scene->addElement(scene->windowNode(editorWindow), "AXButton",
                                                 {{"AXTitle", std::string("OK")}, {"AXPosition", Point{150, 150}},
                                                  {"AXSize", Size{80, 30}}},
                                                 {"AXPress", "AXShowMenu"});
   int pressed = 0, pointerClicks = 0;
 
-  Desk() {
-    scene->setFront(terminal);
-    scene->moveToFront(terminalWindow);
-    scene->onAction(button, "AXPress", [this] { ++pressed; });
-  }
+  Desk() { scene->onAction(button, "AXPress", [this] { ++pressed; }); }
   // The index the button has in the agent's state.
   std::string look() { return scene.call("get_app_state", {{"app", "Editor"}}); }
   int64_t buttonIndex() {

@@ -40,8 +40,8 @@ TEST(Dispatch, ArgumentsAreReadInEachToolsOrder) {
 TEST(Dispatch, UnknownToolsAndMissingOperationsAreNamed) {
   EXPECT_EQ(outcome("fly", Json::object()), "Unknown tool fly.");
   EXPECT_EQ(outcome("", Json::object()), "Unknown tool .");
-  EXPECT_EQ(outcome("type_text", {{"app", "Notes"}, {"text", 42}}),
-            "type_text is not available in this version of Tarnwick yet.");
+  EXPECT_EQ(outcome("scroll", {{"app", "Notes"}, {"direction", "down"}}),
+            "scroll is not available in this version of Tarnwick yet.");
 }
 
 TEST(Dispatch, WithoutADesktopToolsSayHowToNameOne) {

@@ -1,0 +1,77 @@
+#include "platform/sim/SimText.hpp"
+
+#include <algorithm>
+
+#include "kit/common/Text.hpp"
+#include "platform/sim/SimKeyboardLayouts.hpp"
+
+namespace SimText {
+
+std::optional<SimModel::NodeID> focusedField(const SimModel& model, pid_t pid) {
+  auto app = model.apps.find(pid);
+  if (app == model.apps.end()) return std::nullopt;
+  const auto& attributes = model.nodes.at(app->second.node).attributes;
+  auto focused = attributes.find("AXFocusedUIElement");
+  if (focused == attributes.end() || !std::holds_alternative<AXElement>(focused->second)) return std::nullopt;
+  auto node = SimModel::nodeOf(std::get<AXElement>(focused->second));
+  if (!node || !model.nodes.contains(*node)) return std::nullopt;
+  return node;
+}
+
+std::string value(const SimModel::Node& node) {
+  auto found = node.attributes.find("AXValue");
+  if (found == node.attributes.end() || !std::holds_alternative<std::string>(found->second)) return "";
+  return std::get<std::string>(found->second);
+}
+
+TextRange selection(const SimModel::Node& node) {
+  const int64_t length = static_cast<int64_t>(Text::utf16(value(node)).size());
+  auto found = node.attributes.find("AXSelectedTextRange");
+  if (found == node.attributes.end() || !std::holds_alternative<TextRange>(found->second)) return {length, 0};
+  TextRange range = std::get<TextRange>(found->second);
+  range.location = std::clamp<int64_t>(range.location, 0, length);
+  range.length = std::clamp<int64_t>(range.length, 0, length - range.location);
+  return range;
+}
+
+std::string selectedText(const SimModel::Node& node) {
+  const TextRange range = selection(node);
+  return Text::fromUTF16(Text::utf16(value(node)).substr(size_t(range.location), size_t(range.length)));
+}
+
+void replaceSelection(SimModel::Node& node, const std::string& text) {
+  const TextRange range = selection(node);
+  std::u16string units = Text::utf16(value(node));
+  const std::u16string inserted = Text::utf16(text);
+  units.replace(size_t(range.location), size_t(range.length), inserted);
+  node.attributes["AXValue"] = Text::fromUTF16(units);
+  node.attributes["AXSelectedTextRange"] = TextRange{range.location + int64_t(inserted.size()), 0};
+}
+
+bool press(SimModel::Node& node, const std::string& text, uint32_t keyCode) {
+  if (node.attributes.contains("SimIgnoresKeys") || !node.attributes.contains("AXValue")) return false;
+  if (keyCode == SimKeyboardLayouts::namedCode("BackSpace")) {
+    TextRange range = selection(node);
+    if (range.length == 0 && range.location > 0) {
+      // One character back; a surrogate pair counts as one.
+      const std::u16string units = Text::utf16(value(node));
+      const bool pair = range.location >= 2 && units[size_t(range.location) - 1] >= 0xDC00 &&
+                        units[size_t(range.location) - 1] < 0xE000;
+      range = {range.location - (pair ? 2 : 1), pair ? 2 : 1};
+      node.attributes["AXSelectedTextRange"] = range;
+    }
+    replaceSelection(node, "");
+    return true;
+  }
+  if (keyCode == SimKeyboardLayouts::namedCode("Return")) {
+    if (node.role != "AXTextArea") return false;
+    replaceSelection(node, "\n");
+    return true;
+  }
+  if (keyCode == SimKeyboardLayouts::namedCode("Tab")) return false;
+  if (text.empty()) return false;
+  replaceSelection(node, text);
+  return true;
+}
+
+}  // namespace SimText

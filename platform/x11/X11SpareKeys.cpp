@@ -1,0 +1,107 @@
+#include "platform/x11/X11SpareKeys.hpp"
+
+#include <X11/keysym.h>
+
+#include <thread>
+
+namespace {
+
+// A mapping is never changed sooner than this after its key was used.
+constexpr auto settle = std::chrono::milliseconds(60);
+
+}  // namespace
+
+X11SpareKeys::X11SpareKeys(std::shared_ptr<X11Display> display) : display_(std::move(display)) {
+  std::lock_guard xlock(display_->lock());
+  Display* d = display_->raw();
+  int low = 0, high = 0, perCode = 0;
+  XDisplayKeycodes(d, &low, &high);
+  KeySym* symbols = XGetKeyboardMapping(d, static_cast<KeyCode>(low), high - low + 1, &perCode);
+  if (symbols == nullptr) return;
+  // From the top: the low codes are the ones real keyboards send.
+  for (int code = high; code >= low; --code) {
+    bool empty = true;
+    for (int i = 0; i < perCode; ++i) empty &= symbols[(code - low) * perCode + i] == NoSymbol;
+    if (empty) spare_.push_back(static_cast<uint32_t>(code));
+  }
+  XFree(symbols);
+}
+
+X11SpareKeys::~X11SpareKeys() {
+  std::lock_guard guard(lock_);
+  if (loans_.empty()) return;
+  std::this_thread::sleep_for(settle);
+  for (const auto& [code, loan] : loans_) map(code, NoSymbol);
+  std::lock_guard xlock(display_->lock());
+  XSync(display_->raw(), False);
+}
+
+void X11SpareKeys::map(uint32_t code, uint32_t keysym) {
+  std::lock_guard xlock(display_->lock());
+  // Both levels alike, so a held Shift never changes what the key types.
+  KeySym symbols[2] = {keysym, keysym};
+  XChangeKeyboardMapping(display_->raw(), static_cast<int>(code), 2, symbols, 1);
+  XSync(display_->raw(), False);
+  ++remaps_;
+}
+
+std::optional<uint32_t> X11SpareKeys::lent(Agent agent, uint32_t keysym) {
+  std::lock_guard guard(lock_);
+  for (auto& [code, loan] : loans_) {
+    if (loan.agent == agent && loan.keysym == keysym) {
+      loan.used = std::chrono::steady_clock::now();
+      return code;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<uint32_t> X11SpareKeys::lend(Agent agent, uint32_t keysym) {
+  if (auto code = lent(agent, keysym)) return code;
+  std::lock_guard guard(lock_);
+  std::optional<uint32_t> chosen;
+  for (uint32_t code : spare_) {
+    if (!loans_.contains(code)) {
+      chosen = code;
+      break;
+    }
+  }
+  if (!chosen) {
+    // Every code is out: take back this agent's least recently used one.
+    for (const auto& [code, loan] : loans_) {
+      if (loan.agent == agent && (!chosen || loan.used < loans_.at(*chosen).used)) chosen = code;
+    }
+    if (!chosen) return std::nullopt;
+    std::this_thread::sleep_until(loans_.at(*chosen).used + settle);
+  }
+  map(*chosen, keysym);
+  loans_[*chosen] = {agent, keysym, std::chrono::steady_clock::now()};
+  return chosen;
+}
+
+void X11SpareKeys::giveBack(Agent agent) {
+  std::lock_guard guard(lock_);
+  std::chrono::steady_clock::time_point lastUse{};
+  std::vector<uint32_t> codes;
+  for (const auto& [code, loan] : loans_) {
+    if (loan.agent != agent) continue;
+    codes.push_back(code);
+    lastUse = std::max(lastUse, loan.used);
+  }
+  if (codes.empty()) return;
+  std::this_thread::sleep_until(lastUse + settle);
+  for (uint32_t code : codes) {
+    map(code, NoSymbol);
+    loans_.erase(code);
+  }
+}
+
+bool X11SpareKeys::isLent(uint32_t keyCode) {
+  std::lock_guard guard(lock_);
+  return loans_.contains(keyCode);
+}
+
+int X11SpareKeys::remaps() {
+  std::lock_guard guard(lock_);
+  return remaps_;
+}
