@@ -44,6 +44,9 @@ class AgentInput {
   // Makes the window the agent's key window in its app: the app's own pointer and
   // keyboard requests go to the agent's devices until release.
   virtual void take(Agent agent, const WindowInfo& window) = 0;
+  // Points the agent's keyboard at the window taken in the app, for the keys that
+  // follow; the app then reports its focused element as it does while it is in front.
+  virtual void focusKeys(Agent, pid_t) {}
   // Gives the app back what take changed.
   virtual void release(Agent agent, pid_t pid) = 0;
   // The agent's devices are no longer needed (its connection ended).

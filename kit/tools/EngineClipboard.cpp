@@ -41,10 +41,21 @@ std::optional<AXElement> Engine::focusedElement(const Target& target) const {
   AXElement app = AX::withTimeout(AX::application(target.app.pid), AX::standardTimeout);
   if (auto focused = AX::attribute<AXElement>(app, "AXFocusedUIElement")) return timed(*focused);
   if (!target.snapshot) return std::nullopt;
+  auto isText = [](const ElementRecord& record) {
+    return std::find(webTextRoles.begin(), webTextRoles.end(), record.role) != webTextRoles.end();
+  };
   for (const auto& [index, record] : target.snapshot->byIndex) {
-    if (std::find(webTextRoles.begin(), webTextRoles.end(), record.role) == webTextRoles.end()) continue;
-    if (AX::attribute<bool>(timed(record.element), "AXFocused") == true) return timed(record.element);
+    if (isText(record) && AX::attribute<bool>(timed(record.element), "AXFocused") == true) return timed(record.element);
   }
+  // An app in the background may report no focus at all (GTK names it only in its active
+  // window); keys then go where the agent last clicked: the smallest text field there.
+  const ElementRecord* under = nullptr;
+  for (const auto& [index, record] : target.snapshot->byIndex) {
+    if (!isText(record) || !session->pointer || !record.frame || !record.frame->contains(*session->pointer)) continue;
+    const double area = record.frame->size.width * record.frame->size.height;
+    if (under == nullptr || area < under->frame->size.width * under->frame->size.height) under = &record;
+  }
+  if (under != nullptr) return timed(under->element);
   return std::nullopt;
 }
 

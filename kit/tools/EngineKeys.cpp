@@ -64,9 +64,11 @@ void Engine::aimKeys(const Target& target) {
   else if (usable(target.window.frame.center())) point = target.window.frame.center();
   // Keys go to the window whatever the pointer does; resting the agent's pointer on it
   // lets the platform aim them by the pointer, which no window manager notices.
-  if (!point) return;
-  Pointer::move(session->id, *point, target.window);
-  session->pointer = point;
+  if (point) {
+    Pointer::move(session->id, *point, target.window);
+    session->pointer = point;
+  }
+  if (AgentInput* input = Platform::desktop().input()) input->focusKeys(session->id, target.app.pid);
 }
 
 ToolResult Engine::pressKey(const std::string& app, std::optional<WindowNumber> windowID, const std::string& key,
@@ -76,6 +78,9 @@ ToolResult Engine::pressKey(const std::string& app, std::optional<WindowNumber> 
   const Target target = inputTarget(app, windowID);
   if (Apps::isRemotePanel(target.window)) return panelKeys(chords, key, target);
   InputLocks::withLock(target.app.pid, [&] {
+    // The app's focused element is known once the agent's keyboard is on its window.
+    SharedKeyWindow::shared().take(session->id, target.window);
+    aimKeys(target);
     for (size_t i = 0; i < chords.size(); ++i) {
       const KeyChord& chord = chords[i];
       try {
@@ -85,7 +90,6 @@ ToolResult Engine::pressKey(const std::string& app, std::optional<WindowNumber> 
           selectAllText(target);
         } else {
           SharedKeyWindow::shared().take(session->id, target.window);
-          aimKeys(target);
           Keyboard::press(session->id, chord, target.window, hold);
         }
       } catch (const ToolError& error) {

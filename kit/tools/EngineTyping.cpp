@@ -69,12 +69,16 @@ ToolResult Engine::typeText(const std::string& app, std::optional<WindowNumber> 
   std::optional<TextRange> range;
   InputLocks::withLock(target.app.pid, [&] {
     SharedKeyWindow::shared().take(session->id, target.window);
+    aimKeys(target);
     focused = focusedElement(target);
+    for (int tries = 0; !focused && tries < 10; ++tries) {  // the app hears of the keyboard's focus a moment later
+      Platform::clock().sleep(0.03);
+      focused = focusedElement(target);
+    }
     if (focused) {
       before = AX::attribute<std::string>(*focused, "AXValue");
       range = AX::attribute<TextRange>(*focused, "AXSelectedTextRange");
     }
-    aimKeys(target);
     Keyboard::type(session->id, text, target.window);
   });
   Platform::clock().sleep(0.15);

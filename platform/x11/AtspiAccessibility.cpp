@@ -300,9 +300,11 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
       return window ? AXValue(*window) : none(AXError::noValue);
     }
     if (name == "AXFocusedUIElement") {
-      auto active = reading.activeWindow();
-      if (!active) return none(AXError::noValue);
-      auto focused = reading.firstWithState(objects_.at(active->id), ATSPI_STATE_FOCUSED);
+      // The active window's, else the main window's while the agent's keyboard is on it.
+      auto window = reading.activeWindow();
+      if (!window) window = reading.mainWindow();
+      if (!window) return none(AXError::noValue);
+      auto focused = reading.firstWithState(objects_.at(window->id), ATSPI_STATE_FOCUSED);
       return focused ? AXValue(*focused) : none(AXError::noValue);
     }
     if (name == "AXMenuBar") {

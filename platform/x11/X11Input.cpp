@@ -268,9 +268,15 @@ void X11Input::aimKeys(Agent agent, Devices& devices, pid_t pid) {
   setKeyboardFocus(devices, taken->second, overTarget ? Focus::pointerRoot : Focus::window);
 }
 
+void X11Input::focusKeys(Agent agent, pid_t pid) {
+  std::lock_guard guard(lock_);
+  auto devices = agents_.find(agent);
+  if (devices != agents_.end()) aimKeys(agent, devices->second, pid);
+}
+
 void X11Input::take(Agent agent, const WindowInfo& window) {
   std::lock_guard guard(lock_);
-  std::lock_guard xlock(display_->lock());
+  std::unique_lock xlock(display_->lock());
   Devices* devices = devicesOf(agent);
   if (devices == nullptr) return;
   Display* d = display_->raw();
@@ -284,6 +290,7 @@ void X11Input::take(Agent agent, const WindowInfo& window) {
   XISetClientPointer(d, taken.window, devices->pointer);
   taken_[window.pid] = taken;
   XSync(d, False);
+  xlock.unlock();
   // Qt and Chromium activate themselves when clicked while unfocused (measured): give
   // them the agent keyboard's focus first.
   if (focusesWindowItself(window.pid)) setKeyboardFocus(*devices, taken_[window.pid], Focus::window);

@@ -28,6 +28,7 @@ class X11Input : public AgentInput {
 
   bool post(Agent agent, const AgentEvent& event) override;
   void take(Agent agent, const WindowInfo& window) override;
+  void focusKeys(Agent agent, pid_t pid) override;
   void release(Agent agent, pid_t pid) override;
   void removeAgent(Agent agent) override;
   double userIdleSeconds() override { return watch_.idleSeconds(); }

@@ -1,0 +1,126 @@
+#pragma once
+// An agent works in real apps through `tarnwick mcp` while the user types in their own window.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <future>
+#include <string>
+
+#include "kit/common/Json.hpp"
+#include "kit/perception/Apps.hpp"
+#include "kit/tools/Engine.hpp"
+#include "tests/support/ChildProcess.hpp"
+#include "tests/support/Eventually.hpp"
+#include "tests/support/TempDirectory.hpp"
+#include "tests/x11/DesktopSuite.hpp"
+
+inline const std::string fixtures = std::string(TARNWICK_SOURCE_DIR) + "/tests/x11/fixtures/";
+
+inline std::string run(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    pclose(pipe);
+  }
+  while (!output.empty() && output.back() == '\n') output.pop_back();
+  return output;
+}
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// What the user has: their pointer, keyboard focus, active window and window order.
+struct UserSide {
+  std::string pointer = run("xdotool getmouselocation");
+  std::string focus = run("xdotool getwindowfocus");
+  std::string active = run("xprop -root _NET_ACTIVE_WINDOW");
+  std::string stacking = run("xprop -root _NET_CLIENT_LIST_STACKING");
+  bool operator==(const UserSide&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const UserSide& side) {
+  return out << "pointer " << side.pointer << ", focus " << side.focus << ", active " << side.active << ", "
+             << side.stacking;
+}
+
+// gtk3-widget-factory to operate, a Qt window of the user's that holds
+// the focus, and a resident app with an MCP relay as a client starts them.
+class AgentDesk : public DesktopSuite {
+ protected:
+  static void SetUpTestSuite() {
+    openDesktop();
+    if (!desktop_) return;
+    folder_ = std::make_unique<TempDirectory>();
+    Engine starter(std::make_shared<AgentSession>(0, "setup", std::nullopt), std::weak_ptr<CursorPresenter>());
+    starter.launchApp("gtk3-widget-factory", std::nullopt);
+    ASSERT_TRUE(eventually([] { return window("gtk3-widget-factory").has_value(); }, std::chrono::seconds(20)));
+    user_ = std::make_unique<ChildProcess>("/usr/bin/python3",
+                                           std::vector<std::string>{fixtures + "user_window.py", typedFile(), "700"});
+    ASSERT_TRUE(eventually([] { return !userWindowID().empty(); }, std::chrono::seconds(20)));
+    std::map<std::string, std::string> environment{{"TARNWICK_SOCKET", folder_->file("agent.sock")},
+                                                   {"XDG_STATE_HOME", folder_->file("state")},
+                                                   {"TMPDIR", folder_->path()}};
+    resident_ = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"}, environment);
+    ASSERT_TRUE(waitForSocket(folder_->file("agent.sock")));
+    relay_ = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"mcp"}, environment);
+    call("initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
+                        {"clientInfo", {{"name", "desktop-test"}, {"version", "1"}}}});
+    relay_->writeLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+  }
+  static void TearDownTestSuite() {
+    relay_.reset();
+    resident_.reset();
+    user_.reset();
+    for (const auto& app : desktop_->workspace().runningApplications())
+      if (app.executable.ends_with("gtk3-widget-factory")) desktop_->workspace().requestQuit(app.pid);
+    folder_.reset();
+    closeDesktop();
+  }
+  void SetUp() override {
+    run("xdotool windowactivate --sync " + userWindowID());
+    std::ofstream(typedFile()).close();
+    run("xdotool key --window " + userWindowID() + " ctrl+a BackSpace");
+  }
+
+  static std::string typedFile() { return folder_->file("typed.txt"); }
+  static std::string userWindowID() { return run("xdotool search --name '^User notes$' | head -1"); }
+  static std::optional<WindowInfo> titled(const std::string& title) {
+    for (const auto& each : Apps::frontToBack())
+      if (each.title == title && each.layer == 0 && each.isOnScreen) return each;
+    return std::nullopt;
+  }
+  static std::optional<WindowInfo> window(const std::string& owner) {
+    for (const auto& app : desktop_->workspace().runningApplications()) {
+      if (!app.executable.ends_with(owner) && app.name != owner) continue;
+      for (const auto& each : Apps::frontToBack())
+        if (each.pid == app.pid && each.layer == 0 && each.isOnScreen && each.frame.size.width > 300) return each;
+    }
+    return std::nullopt;
+  }
+
+  static Json call(const std::string& method, Json params) {
+    static int id = 0;
+    Json request{{"jsonrpc", "2.0"}, {"id", ++id}, {"method", method}, {"params", std::move(params)}};
+    EXPECT_TRUE(relay_->writeLine(request.dump()));
+    auto line = relay_->readLine(std::chrono::seconds(60));
+    EXPECT_TRUE(line) << "no answer to " << request.dump();
+    return line ? Json::parse(*line) : Json();
+  }
+  static std::string tool(const std::string& name, Json arguments) {
+    Json answer = call("tools/call", {{"name", name}, {"arguments", std::move(arguments)}});
+    return answer["result"]["content"][0]["text"].get<std::string>();
+  }
+
+  // The user types into their own window for as long as the agent works.
+  static std::future<void> userTypes(const std::string& text) {
+    return std::async(std::launch::async, [text] { run("xdotool type --delay 25 '" + text + "'"); });
+  }
+
+  static inline std::unique_ptr<TempDirectory> folder_;
+  static inline std::unique_ptr<ChildProcess> user_, resident_, relay_;
+};
+

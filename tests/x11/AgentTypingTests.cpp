@@ -1,0 +1,112 @@
+// An agent presses keys and types into real apps through `tarnwick mcp` while the user
+// types into their own window.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+
+#include <X11/Xlib.h>
+
+#include "kit/perception/AX.hpp"
+#include "tests/x11/AgentDesk.hpp"
+
+namespace {
+
+class AgentTyping : public AgentDesk {};
+
+std::optional<AXElement> firstField(pid_t pid) {
+  std::function<std::optional<AXElement>(const AXElement&, int)> find = [&](const AXElement& root, int depth)
+      -> std::optional<AXElement> {
+    if (depth > 30) return std::nullopt;
+    for (const auto& child : AX::children(root)) {
+      if (AX::attribute<std::string>(child, "AXRole") == "AXTextField") return child;
+      if (auto deeper = find(child, depth + 1)) return deeper;
+    }
+    return std::nullopt;
+  };
+  return find(AX::application(pid), 0);
+}
+
+std::string fieldText(pid_t pid) {
+  auto field = firstField(pid);
+  return field ? AX::attribute<std::string>(*field, "AXValue").value_or("(none)") : "(no field)";
+}
+
+// The user's core keymap, every keycode's symbols.
+std::vector<KeySym> keymap() {
+  Display* display = XOpenDisplay(nullptr);
+  int low = 0, high = 0, perCode = 0;
+  XDisplayKeycodes(display, &low, &high);
+  KeySym* symbols = XGetKeyboardMapping(display, KeyCode(low), high - low + 1, &perCode);
+  std::vector<KeySym> map(symbols, symbols + (high - low + 1) * perCode);
+  XFree(symbols);
+  XCloseDisplay(display);
+  return map;
+}
+
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+}  // namespace
+
+TEST_F(AgentTyping, AGtkEntryGetsExactlyTheAgentsTextAndTheUserExactlyTheirs) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  std::smatch field;
+  ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(\[(\d+)\] text field)re"))) << state;
+  const auto keysBefore = keymap();
+  tool("click", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(field[1])}});
+  const UserSide before;
+  auto typing = userTypes("the user types on, 42 times");
+
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "ctrl+a BackSpace"}})),
+            "Pressed ctrl+a BackSpace.");
+  EXPECT_TRUE(eventually([&] { return fieldText(factory->pid).empty(); })) << fieldText(factory->pid);
+  const std::string text = "Grüße, Welt! 42 € (ok) Ω";
+  EXPECT_EQ(firstLine(tool("type_text", {{"app", "gtk3-widget-factory"}, {"text", text}})), "Typed 24 characters.");
+  EXPECT_EQ(fieldText(factory->pid), text);
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "Home shift+Right BackSpace"}})),
+            "Pressed Home shift+Right BackSpace.");
+  EXPECT_TRUE(eventually([&] { return fieldText(factory->pid) == text.substr(1); })) << fieldText(factory->pid);
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "Page_Down F5 ctrl+shift+Tab"}})),
+            "Pressed Page_Down F5 ctrl+shift+Tab.");
+
+  typing.wait();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "the user types on, 42 times"; }))
+      << "the user's text: " << readFile(typedFile());
+  EXPECT_EQ(UserSide(), before);
+  EXPECT_EQ(keymap(), keysBefore) << "the user's keymap is as it was";
+}
+
+TEST_F(AgentTyping, BadKeysAreRefusedBeforeAnythingIsPressed) {
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "Return hyper+a"}})),
+            "Unknown modifier \"hyper\" in \"hyper+a\". Use cmd, shift, alt/option, ctrl or fn.");
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "Return foo"}})).substr(0, 17),
+            "Unknown key \"foo\"");
+}
+
+TEST_F(AgentTyping, AQtLineEditTypesShiftedAndMissingCharactersExactly) {
+  const std::string typed = folder_->file("qt-field.txt");
+  ChildProcess qtApp("/usr/bin/python3", {fixtures + "qt_window.py", typed});
+  ASSERT_TRUE(eventually([] { return titled("Qt Notes").has_value(); }, std::chrono::seconds(20)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  run("xdotool windowactivate --sync " + userWindowID());
+  auto qt = titled("Qt Notes");
+  ASSERT_TRUE(qt);
+  const std::string app = std::to_string(qt->pid);
+  const auto keysBefore = keymap();
+  tool("get_app_state", {{"app", app}});
+  const UserSide before;
+  auto typing = userTypes("qt typing meanwhile");
+  tool("click", {{"app", app}, {"x", qt->frame.size.width / 2}, {"y", 160}});
+  tool("press_key", {{"app", app}, {"key", "End"}});
+  tool("type_text", {{"app", app}, {"text", " Grüße, Welt! 42 € (OK)"}});
+  EXPECT_TRUE(eventually([&] { return readFile(typed) == "hello Grüße, Welt! 42 € (OK)"; })) << readFile(typed);
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "qt typing meanwhile"; })) << readFile(typedFile());
+  const UserSide after;
+  EXPECT_EQ(after.pointer, before.pointer);
+  EXPECT_EQ(after.focus, before.focus);
+  EXPECT_EQ(keymap(), keysBefore);
+}
