@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 
+#include "kit/common/Text.hpp"
 #include "platform/x11/AtspiReading.hpp"
 
 namespace {
@@ -83,6 +84,34 @@ std::optional<TextRange> selectionOf(AtspiText* text) {
     return std::nullopt;
   }
   return TextRange{caret, 0};
+}
+
+// AT-SPI counts characters; accessibility ranges count UTF-16 units, as agents do.
+int64_t utf16Offset(const std::string& text, int64_t characters) {
+  int64_t units = 0;
+  for (const auto& character : Text::characters(text)) {
+    if (characters-- <= 0) break;
+    units += Text::scalar(character) >= 0x10000 ? 2 : 1;
+  }
+  return units;
+}
+
+int64_t characterOffset(const std::string& text, int64_t units) {
+  int64_t characters = 0;
+  for (const auto& character : Text::characters(text)) {
+    if (units <= 0) break;
+    units -= Text::scalar(character) >= 0x10000 ? 2 : 1;
+    ++characters;
+  }
+  return characters;
+}
+
+std::optional<TextRange> selectionInUnits(AtspiText* text) {
+  auto range = selectionOf(text);
+  if (!range) return std::nullopt;
+  const std::string all = textOf(text).value_or("");
+  const int64_t start = utf16Offset(all, range->location);
+  return TextRange{start, utf16Offset(all, range->location + range->length) - start};
 }
 
 bool isTextRole(const std::string& role) {
@@ -381,9 +410,12 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
     AtspiText* text = reading.text();
     if (text == nullptr) return none(AXError::attributeUnsupported);
     if (name == "AXNumberOfCharacters") return int64_t(atspi_text_get_character_count(text, nullptr));
+    if (name == "AXSelectedTextRange") {
+      auto units = selectionInUnits(text);
+      return units ? AXValue(*units) : none(AXError::noValue);
+    }
     auto range = selectionOf(text);
     if (!range) return none(AXError::noValue);
-    if (name == "AXSelectedTextRange") return *range;
     gchar* selected = atspi_text_get_text(text, gint(range->location), gint(range->location + range->length), nullptr);
     std::string result = selected != nullptr ? selected : "";
     g_free(selected);
@@ -426,6 +458,7 @@ std::optional<bool> AtspiAccessibility::isSettable(const AXElement& element, con
     }
     if (name == "AXFocused") return reading.has(ATSPI_STATE_FOCUSABLE);
     if (name == "AXSelectedTextRange") return reading.text() != nullptr;
+    if (name == "AXSelectedText") return reading.editableText() != nullptr && reading.has(ATSPI_STATE_EDITABLE);
     return false;
   });
 }
@@ -447,10 +480,31 @@ AXStatus AtspiAccessibility::set(Reading& reading, const std::string& name, cons
     done = atspi_component_grab_focus(reading.component(), &error);
   } else if (name == "AXSelectedTextRange" && reading.text() != nullptr && std::holds_alternative<TextRange>(value)) {
     const auto& range = std::get<TextRange>(value);
-    const gint start = gint(range.location), end = gint(range.location + range.length);
-    done = atspi_text_get_n_selections(reading.text(), nullptr) > 0
-               ? atspi_text_set_selection(reading.text(), 0, start, end, &error)
-               : atspi_text_add_selection(reading.text(), start, end, &error);
+    const std::string all = textOf(reading.text()).value_or("");
+    const gint start = gint(characterOffset(all, range.location));
+    const gint end = gint(characterOffset(all, range.location + range.length));
+    if (start == end) {
+      // An empty range is the caret; setting it also clears the selection.
+      done = atspi_text_set_caret_offset(reading.text(), start, &error);
+    } else {
+      done = atspi_text_get_n_selections(reading.text(), nullptr) > 0
+                 ? atspi_text_set_selection(reading.text(), 0, start, end, &error)
+                 : atspi_text_add_selection(reading.text(), start, end, &error);
+    }
+  } else if (name == "AXSelectedText" && reading.editableText() != nullptr && reading.text() != nullptr &&
+             std::holds_alternative<std::string>(value)) {
+    auto range = selectionOf(reading.text());
+    if (!range) return AXError::cannotComplete;
+    const std::string& inserted = std::get<std::string>(value);
+    const gint start = gint(range->location);
+    done = range->length == 0 ||
+           atspi_editable_text_delete_text(reading.editableText(), start, gint(range->location + range->length), &error);
+    if (done && error == nullptr && !inserted.empty()) {
+      done = atspi_editable_text_insert_text(reading.editableText(), start, inserted.c_str(), gint(inserted.size()),
+                                             &error);
+    }
+    if (done && error == nullptr)
+      atspi_text_set_caret_offset(reading.text(), start + gint(Text::characterCount(inserted)), nullptr);
   } else {
     return AXError::attributeUnsupported;
   }

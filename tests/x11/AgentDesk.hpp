@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <atomic>
 #include <future>
+#include <map>
 #include <string>
 
 #include "kit/common/Json.hpp"
@@ -61,15 +63,22 @@ class AgentDesk : public DesktopSuite {
     user_ = std::make_unique<ChildProcess>("/usr/bin/python3",
                                            std::vector<std::string>{fixtures + "user_window.py", typedFile(), "700"});
     ASSERT_TRUE(eventually([] { return !userWindowID().empty(); }, std::chrono::seconds(20)));
-    std::map<std::string, std::string> environment{{"TARNWICK_SOCKET", folder_->file("agent.sock")},
-                                                   {"XDG_STATE_HOME", folder_->file("state")},
-                                                   {"TMPDIR", folder_->path()}};
-    resident_ = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"}, environment);
+    resident_ = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"}, environment());
     ASSERT_TRUE(waitForSocket(folder_->file("agent.sock")));
-    relay_ = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"mcp"}, environment);
-    call("initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
-                        {"clientInfo", {{"name", "desktop-test"}, {"version", "1"}}}});
-    relay_->writeLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+    relay_ = newRelay("desktop-test");
+  }
+  static std::map<std::string, std::string> environment() {
+    return {{"TARNWICK_SOCKET", folder_->file("agent.sock")},
+            {"XDG_STATE_HOME", folder_->file("state")},
+            {"TMPDIR", folder_->path()}};
+  }
+  // Another agent: an MCP client's relay, initialized.
+  static std::unique_ptr<ChildProcess> newRelay(const std::string& client) {
+    auto relay = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"mcp"}, environment());
+    callOn(*relay, "initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
+                                  {"clientInfo", {{"name", client}, {"version", "1"}}}});
+    relay->writeLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+    return relay;
   }
   static void TearDownTestSuite() {
     relay_.reset();
@@ -102,17 +111,20 @@ class AgentDesk : public DesktopSuite {
     return std::nullopt;
   }
 
-  static Json call(const std::string& method, Json params) {
-    static int id = 0;
+  static Json call(const std::string& method, Json params) { return callOn(*relay_, method, std::move(params)); }
+  static Json callOn(ChildProcess& relay, const std::string& method, Json params) {
+    static std::atomic<int> id = 0;
     Json request{{"jsonrpc", "2.0"}, {"id", ++id}, {"method", method}, {"params", std::move(params)}};
-    EXPECT_TRUE(relay_->writeLine(request.dump()));
-    auto line = relay_->readLine(std::chrono::seconds(60));
+    EXPECT_TRUE(relay.writeLine(request.dump()));
+    auto line = relay.readLine(std::chrono::seconds(60));
     EXPECT_TRUE(line) << "no answer to " << request.dump();
     return line ? Json::parse(*line) : Json();
   }
-  static std::string tool(const std::string& name, Json arguments) {
-    Json answer = call("tools/call", {{"name", name}, {"arguments", std::move(arguments)}});
-    return answer["result"]["content"][0]["text"].get<std::string>();
+  static std::string tool(const std::string& name, Json arguments) { return toolOn(*relay_, name, std::move(arguments)); }
+  static std::string toolOn(ChildProcess& relay, const std::string& name, Json arguments) {
+    Json answer = callOn(relay, "tools/call", {{"name", name}, {"arguments", std::move(arguments)}});
+    const Json& text = answer["result"]["content"][0]["text"];
+    return text.is_string() ? text.get<std::string>() : answer.dump();
   }
 
   // The user types into their own window for as long as the agent works.

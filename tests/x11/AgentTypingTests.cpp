@@ -5,6 +5,7 @@
 #include <regex>
 #include <thread>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include "kit/perception/AX.hpp"
@@ -46,6 +47,24 @@ std::vector<KeySym> keymap() {
 
 std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
+// Who owns the user's clipboard and primary selection.
+std::pair<::Window, ::Window> selectionOwners() {
+  Display* display = XOpenDisplay(nullptr);
+  auto owners = std::make_pair(XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)),
+                               XGetSelectionOwner(display, XA_PRIMARY));
+  XCloseDisplay(display);
+  return owners;
+}
+
+// The factory's first text field, clicked so that keys go to it; its index.
+std::string clickFactoryField(const std::function<std::string(const std::string&, Json)>& use) {
+  const std::string state = use("get_app_state", {{"app", "gtk3-widget-factory"}});
+  std::smatch field;
+  if (!std::regex_search(state, field, std::regex(R"re(\[(\d+)\] text field)re"))) return "";
+  use("click", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(field[1])}});
+  return field[1];
+}
+
 }  // namespace
 
 TEST_F(AgentTyping, AGtkEntryGetsExactlyTheAgentsTextAndTheUserExactlyTheirs) {
@@ -68,8 +87,16 @@ TEST_F(AgentTyping, AGtkEntryGetsExactlyTheAgentsTextAndTheUserExactlyTheirs) {
   EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "Home shift+Right BackSpace"}})),
             "Pressed Home shift+Right BackSpace.");
   EXPECT_TRUE(eventually([&] { return fieldText(factory->pid) == text.substr(1); })) << fieldText(factory->pid);
-  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "Page_Down F5 ctrl+shift+Tab"}})),
-            "Pressed Page_Down F5 ctrl+shift+Tab.");
+
+  // The agent's clipboard is its own: the user's selections keep their owners.
+  const auto owners = selectionOwners();
+  tool("click", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(field[1])}});
+  const std::string copied = fieldText(factory->pid);
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "ctrl+a ctrl+c ctrl+v ctrl+v"}})),
+            "Pressed ctrl+a ctrl+c ctrl+v ctrl+v.");
+  EXPECT_TRUE(eventually([&] { return fieldText(factory->pid) == copied + copied; }))
+      << fieldText(factory->pid);
+  EXPECT_EQ(selectionOwners(), owners);
 
   typing.wait();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -109,4 +136,47 @@ TEST_F(AgentTyping, AQtLineEditTypesShiftedAndMissingCharactersExactly) {
   EXPECT_EQ(after.pointer, before.pointer);
   EXPECT_EQ(after.focus, before.focus);
   EXPECT_EQ(keymap(), keysBefore);
+}
+
+TEST_F(AgentTyping, TwoAgentsTypeIntoTwoAppsAtOnceAndADroppedConnectionStillRestoresTheKeymap) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const std::string typed = folder_->file("qt-field-2.txt");
+  ChildProcess qtApp("/usr/bin/python3", {fixtures + "qt_window.py", typed});
+  ASSERT_TRUE(eventually([] { return titled("Qt Notes").has_value(); }, std::chrono::seconds(20)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  run("xdotool windowactivate --sync " + userWindowID());
+  const std::string qt = std::to_string(titled("Qt Notes")->pid);
+  auto second = newRelay("codex");
+  auto useSecond = [&](const std::string& name, Json arguments) { return toolOn(*second, name, std::move(arguments)); };
+  const auto keysBefore = keymap();
+
+  ASSERT_FALSE(clickFactoryField([](const std::string& name, Json arguments) { return tool(name, std::move(arguments)); })
+                   .empty());
+  tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "ctrl+a BackSpace"}});
+  useSecond("get_app_state", {{"app", qt}});
+  useSecond("click", {{"app", qt}, {"x", 180}, {"y", 160}});
+  useSecond("press_key", {{"app", qt}, {"key", "End"}});
+  auto user = userTypes("both agents busy");
+  auto first = std::async(std::launch::async,
+                          [&] { return tool("type_text", {{"app", "gtk3-widget-factory"}, {"text", "Erster Agent: 1 € ✓"}}); });
+  const std::string other = useSecond("type_text", {{"app", qt}, {"text", " Zweiter Agent: Ω ok"}});
+  EXPECT_EQ(firstLine(first.get()), "Typed 19 characters.");
+  user.wait();
+  EXPECT_EQ(fieldText(factory->pid), "Erster Agent: 1 € ✓");
+  EXPECT_TRUE(eventually([&] { return readFile(typed) == "hello Zweiter Agent: Ω ok"; })) << readFile(typed) << other;
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "both agents busy"; })) << readFile(typedFile());
+  EXPECT_EQ(keymap(), keysBefore);
+  // Chords that move the factory's focus elsewhere come last: the suite's factory keeps them.
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "Page_Down F5 ctrl+shift+Tab"}})),
+            "Pressed Page_Down F5 ctrl+shift+Tab.");
+
+  // The second agent's client goes away in the middle of typing keyless characters.
+  second->writeLine(Json{{"jsonrpc", "2.0"}, {"id", 9001}, {"method", "tools/call"},
+                         {"params", {{"name", "type_text"}, {"arguments", {{"app", qt}, {"text", " äöü € Ω ✓ ∑ ≈ ∞ …"}}}}}}
+                        .dump());
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  second.reset();
+  EXPECT_TRUE(eventually([&] { return keymap() == keysBefore; }, std::chrono::seconds(20)))
+      << "the user's keymap is restored after the connection ends";
 }
