@@ -180,3 +180,32 @@ TEST_F(AgentTyping, TwoAgentsTypeIntoTwoAppsAtOnceAndADroppedConnectionStillRest
   EXPECT_TRUE(eventually([&] { return keymap() == keysBefore; }, std::chrono::seconds(20)))
       << "the user's keymap is restored after the connection ends";
 }
+
+TEST_F(AgentTyping, MousepadTakesLinesAndTabsAndCmdSSavesThem) {
+  const std::string file = folder_->file("note.txt");
+  std::ofstream(file).close();
+  tool("launch_app", {{"app", "mousepad"}, {"open", file}});
+  ASSERT_TRUE(eventually([] { return window("mousepad").has_value(); }, std::chrono::seconds(20)));
+  // A launched mousepad takes the focus once it has loaded the file; the user takes it back.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  ASSERT_TRUE(eventually([] {
+    run("xdotool windowactivate --sync " + userWindowID());
+    return std::stoul(run("xdotool getwindowfocus")) == std::stoul(userWindowID());
+  }));
+  const auto editor = window("mousepad");
+  ASSERT_TRUE(editor);
+  const std::string state = tool("get_app_state", {{"app", "mousepad"}});
+  std::smatch area;
+  ASSERT_TRUE(std::regex_search(state, area, std::regex(R"re(\[(\d+)\] text area)re"))) << state;
+  tool("click", {{"app", "mousepad"}, {"element_index", std::stoll(area[1])}});
+  const UserSide before;
+  auto typing = userTypes("meanwhile in my notes");
+  const std::string text = "Zeile eins\n\tzwei: Grüße, 42 € (ok)\nthree!";
+  EXPECT_EQ(firstLine(tool("type_text", {{"app", "mousepad"}, {"text", text}})), "Typed 41 characters.");
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "mousepad"}, {"key", "cmd+s"}})), "Pressed cmd+s.");
+  EXPECT_TRUE(eventually([&] { return readFile(file) == text; })) << readFile(file);
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "meanwhile in my notes"; })) << readFile(typedFile());
+  EXPECT_EQ(UserSide(), before);
+  desktop_->workspace().requestQuit(editor->pid);
+}
