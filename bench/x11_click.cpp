@@ -16,6 +16,7 @@
 #include "kit/perception/WindowList.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
+#include "bench/CountedDesktop.hpp"
 #include "bench/WidgetFactory.hpp"
 #include "platform/x11/X11Desktop.hpp"
 
@@ -30,38 +31,6 @@ double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
 }
-
-// The machine's clock, adding up the seconds every wait asked for.
-class CountingClock : public Clock {
- public:
-  double now() override { return system_.now(); }
-  void sleep(double seconds) override {
-    if (seconds > 0) slept += seconds;
-    system_.sleep(seconds);
-  }
-  double slept = 0;
-
- private:
-  SystemClock system_;
-};
-
-// The real desktop with a clock that counts waits.
-class CountedDesktop : public Desktop {
- public:
-  explicit CountedDesktop(std::shared_ptr<X11Desktop> real) : real_(std::move(real)) {}
-  std::string name() const override { return real_->name(); }
-  Accessibility& accessibility() override { return real_->accessibility(); }
-  WindowServer& windowServer() override { return real_->windowServer(); }
-  Workspace& workspace() override { return real_->workspace(); }
-  Clock& clock() override { return clock_; }
-  ScreenCapture& capture() override { return real_->capture(); }
-  KeyboardLayouts* keyboardLayouts() override { return real_->keyboardLayouts(); }
-  AgentInput* input() override { return real_->input(); }
-  CountingClock clock_;
-
- private:
-  std::shared_ptr<X11Desktop> real_;
-};
 
 struct CheckBox {
   double x = 0, y = 0;  // screenshot pixels
@@ -89,14 +58,9 @@ std::optional<AXElement> findCheckBox(const AXElement& root, const std::string& 
 }  // namespace
 
 int main() {
-  auto real = X11Desktop::open();
-  if (!real) {
-    std::fprintf(stderr, "no X server at $DISPLAY; run this through scripts/desktop-session\n");
-    return 1;
-  }
-  auto desktop = std::make_shared<CountedDesktop>(real);
-  Platform::install(desktop);
-  WindowList::useHelper(nullptr);
+  auto desktop = CountedDesktop::install();
+  if (!desktop) return 1;
+  auto real = desktop->real();
   auto session = std::make_shared<AgentSession>(1, "bench", std::nullopt);
   Engine engine(session, std::weak_ptr<CursorPresenter>());
   auto window = WidgetFactory::launch(engine);

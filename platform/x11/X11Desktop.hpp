@@ -26,6 +26,8 @@ class X11Desktop : public Desktop {
   KeyboardLayouts* keyboardLayouts() override { return layouts_.get(); }
   AgentInput* input() override;
   bool reachableFromHelpers() const override { return true; }
+  // Keycodes lent to type characters the keymap lacks (their remaps, for the benchmarks).
+  X11SpareKeys& spareKeys() { return *spareKeys_; }
 
  private:
   explicit X11Desktop(std::shared_ptr<X11Display> display);

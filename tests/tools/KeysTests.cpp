@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "kit/common/Text.hpp"
 #include "kit/input/SharedKeyWindow.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
 #include "platform/sim/SimKeyboardLayouts.hpp"
@@ -189,4 +190,17 @@ TEST(PressKey, AFileDialogTakesOnlyReturnAndEscapeThroughAccessibility) {
             "Key sequence stopped: 0 of 1 chords completed before chord 1 failed. The failing chord may have partially "
             "applied; inspect state before retrying. The file dialog has no default button right now.");
   EXPECT_EQ(desk.keys().size(), keysBefore) << "no key event reaches a file dialog";
+}
+
+TEST(TypeText, TwoThousandCharactersArriveWholeAtAPersonsPace) {
+  Desk desk;
+  std::string text;
+  for (int i = 0; text.size() < 2000; ++i) text += "Satz " + std::to_string(i) + ": Grüße, Welt! ";
+  text.resize(2000);
+  const double start = desk.scene->now();
+  EXPECT_EQ(desk.type(text), "Typed " + std::to_string(Text::characterCount(text)) + " characters.");
+  EXPECT_EQ(desk.text(), "Hello " + text);
+  const double seconds = desk.scene->now() - start;
+  EXPECT_GT(seconds, 60) << "about 50 ms a key, as a person types";
+  EXPECT_LT(seconds, 400);
 }
