@@ -88,6 +88,15 @@ TEST_F(AgentTyping, AGtkEntryGetsExactlyTheAgentsTextAndTheUserExactlyTheirs) {
             "Pressed Home shift+Right BackSpace.");
   EXPECT_TRUE(eventually([&] { return fieldText(factory->pid) == text.substr(1); })) << fieldText(factory->pid);
 
+  // A held key repeats as a held key does, once per repeat.
+  tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "ctrl+a BackSpace"}});
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "x"}, {"duration", 1.2}})),
+            "Pressed x.");
+  EXPECT_TRUE(eventually([&] {
+    const size_t count = fieldText(factory->pid).size();
+    return count >= 10 && count <= 20;
+  })) << fieldText(factory->pid);
+
   // The agent's clipboard is its own: the user's selections keep their owners.
   const auto owners = selectionOwners();
   tool("click", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(field[1])}});
