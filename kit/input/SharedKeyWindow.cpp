@@ -27,8 +27,9 @@ void SharedKeyWindow::refreshHeld() {
 }
 
 void SharedKeyWindow::releaseKeys(const Hold& hold) {
-  for (uint32_t code : hold.heldKeys) {
-    AgentEvent up{.kind = AgentEvent::Kind::keyUp, .window = hold.window.id, .pid = hold.window.pid, .keyCode = code};
+  for (const auto& [code, text] : hold.heldKeys) {
+    AgentEvent up{.kind = AgentEvent::Kind::keyUp, .window = hold.window.id, .pid = hold.window.pid, .keyCode = code,
+                  .text = text};
     devices().post(hold.agent, up);
   }
 }
@@ -65,8 +66,9 @@ void SharedKeyWindow::post(Agent agent, const AgentEvent& event, std::optional<K
   }
   auto hold = holds_.find(event.pid);
   if (key && hold != holds_.end()) {
-    if (key->down) hold->second.heldKeys.insert(key->code);
-    else hold->second.heldKeys.erase(key->code);
+    // A key without a code is told apart by the character it types.
+    if (key->down) hold->second.heldKeys.insert({key->code, event.text});
+    else hold->second.heldKeys.erase({key->code, event.text});
   }
   devices().post(agent, event);
 }

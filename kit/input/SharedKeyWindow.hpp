@@ -5,6 +5,8 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <string>
+#include <utility>
 
 #include "kit/platform/AgentInput.hpp"
 #include "kit/platform/WindowInfo.hpp"
@@ -55,7 +57,7 @@ class SharedKeyWindow {
     Agent agent = 0;
     WindowInfo window;
     bool yielded = false;
-    std::set<uint32_t> heldKeys;
+    std::set<std::pair<uint32_t, std::string>> heldKeys;  // code and character
   };
 
   SharedKeyWindow() = default;
