@@ -6,6 +6,7 @@
 
 #include "kit/common/Text.hpp"
 #include "kit/input/HumanRandom.hpp"
+#include "kit/input/KeyChord.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
 
 namespace HumanTyping {
@@ -48,10 +49,7 @@ std::vector<TypedKey> typedKeys(const std::string& text, KeyboardLayouts& layout
     } else if (c == "\t") {
       keys.push_back({layout.keyNamed("Tab").value_or(KeyStroke{}).keyCode, {}, std::nullopt});
     } else if (auto stroke = layout.keyFor(Text::scalar(c))) {
-      std::vector<uint32_t> modifiers;
-      for (uint32_t bit = 1; bit <= KeyModifier::function; bit <<= 1)
-        if (stroke->modifiers & bit) modifiers.push_back(bit);
-      keys.push_back({stroke->keyCode, modifiers, c});
+      keys.push_back({stroke->keyCode, KeyChord::modifiersIn(stroke->modifiers), c});
     } else {
       keys.push_back({0, {}, c});
     }

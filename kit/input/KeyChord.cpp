@@ -62,6 +62,13 @@ std::optional<uint32_t> KeyChord::modifierKey(uint32_t modifier, KeyboardLayouts
   return stroke->keyCode;
 }
 
+std::vector<uint32_t> KeyChord::modifiersIn(uint32_t mask) {
+  std::vector<uint32_t> bits;
+  for (uint32_t bit = 1; bit <= KeyModifier::function; bit <<= 1)
+    if (mask & bit) bits.push_back(bit);
+  return bits;
+}
+
 uint32_t KeyChord::heldModifiers(const std::string& keys) {
   const std::string chord = keys + "+a";
   uint32_t held = 0;
@@ -164,11 +171,7 @@ KeyChord KeyChord::parse(const std::string& text, KeyboardLayouts& layout) {
                     "\". Use type_text for literal text.");
   }
   chord.keyCode = stroke->keyCode;
-  std::vector<uint32_t> layoutModifiers;
-  for (uint32_t bit = 1; bit <= KeyModifier::function; bit <<= 1) {
-    bool given = std::find(chord.modifiers.begin(), chord.modifiers.end(), bit) != chord.modifiers.end();
-    if ((stroke->modifiers & bit) && !given) layoutModifiers.push_back(bit);
-  }
+  std::vector<uint32_t> layoutModifiers = modifiersIn(stroke->modifiers & ~chord.flags());
   chord.modifiers.insert(chord.modifiers.begin(), layoutModifiers.begin(), layoutModifiers.end());
   return chord;
 }

@@ -22,6 +22,8 @@ struct KeyChord {
   static std::optional<uint32_t> modifier(const std::string& name);
   // The key that holds a modifier, in the layout; none for Fn, which X11 apps never see.
   static std::optional<uint32_t> modifierKey(uint32_t modifier, KeyboardLayouts& layout);
+  // The KeyModifier bits of a mask, one each, in the order their keys go down.
+  static std::vector<uint32_t> modifiersIn(uint32_t mask);
   // The modifiers held by a "shift+alt"-style text; fails with a ToolError naming an unknown piece.
   static uint32_t heldModifiers(const std::string& keys);
   // The key a named key ("Return", "page_up", "F5") stands for, by its platform name.

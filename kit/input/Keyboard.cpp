@@ -17,12 +17,6 @@ namespace {
 constexpr double repeatDelay = 0.66;
 constexpr double repeatInterval = 0.04;
 
-KeyboardLayouts& layout() {
-  KeyboardLayouts* layouts = Platform::desktop().keyboardLayouts();
-  if (layouts == nullptr) throw ToolError("This desktop has no keyboard layout to type with.");
-  return *layouts;
-}
-
 void post(AgentInput::Agent agent, const WindowInfo& window, uint32_t keyCode, bool down, uint32_t flags,
           const std::string& text = {}) {
   if (keyCode == 0 && text.empty()) return;
@@ -40,6 +34,12 @@ void sleep(double seconds) {
 }
 
 }  // namespace
+
+KeyboardLayouts& layout() {
+  KeyboardLayouts* layouts = Platform::desktop().keyboardLayouts();
+  if (layouts == nullptr) throw ToolError("This desktop has no keyboard layout to type with.");
+  return *layouts;
+}
 
 void press(AgentInput::Agent agent, const KeyChord& chord, const WindowInfo& window, double hold) {
   KeyboardLayouts& keys = layout();

@@ -9,6 +9,9 @@
 // person's timing. Never fails: an event without a key is skipped.
 namespace Keyboard {
 
+// The desktop's keyboard layout; fails with a ToolError where there is none.
+KeyboardLayouts& layout();
+
 // Modifiers down one by one, the key, and the modifiers up in reverse order. `hold` in
 // seconds keeps the key down with auto-repeat; 0 is a natural press.
 void press(AgentInput::Agent agent, const KeyChord& chord, const WindowInfo& window, double hold);

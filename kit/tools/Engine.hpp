@@ -105,7 +105,6 @@ class Engine {
   std::optional<WindowNumber> lastInputWindow;
 
  private:
-  static KeyboardLayouts& layout();
   // Rests the agent's pointer on an uncovered point of the window before keys.
   void aimKeys(const Target& target);
   TextRepair::Typist typist(const Target& target);

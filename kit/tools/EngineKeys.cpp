@@ -49,12 +49,6 @@ std::optional<AXElement> dialogButton(const AXElement& window, bool confirm) {
 
 }  // namespace
 
-KeyboardLayouts& Engine::layout() {
-  KeyboardLayouts* layouts = Platform::desktop().keyboardLayouts();
-  if (layouts == nullptr) throw ToolError("This desktop has no keyboard layout to type with.");
-  return *layouts;
-}
-
 void Engine::aimKeys(const Target& target) {
   sentInput_ = true;
   const Surroundings around = surroundings(target);
@@ -73,7 +67,7 @@ void Engine::aimKeys(const Target& target) {
 
 ToolResult Engine::pressKey(const std::string& app, std::optional<WindowNumber> windowID, const std::string& key,
                             double hold) {
-  KeyboardLayouts& keys = layout();
+  KeyboardLayouts& keys = Keyboard::layout();
   const std::vector<KeyChord> chords = Clipboard::validatedChords(key, keys);
   const Target target = inputTarget(app, windowID);
   if (Apps::isRemotePanel(target.window)) return panelKeys(chords, key, target);
@@ -102,7 +96,7 @@ ToolResult Engine::pressKey(const std::string& app, std::optional<WindowNumber> 
 }
 
 ToolResult Engine::panelKeys(const std::vector<KeyChord>& chords, const std::string& key, const Target& target) {
-  KeyboardLayouts& keys = layout();
+  KeyboardLayouts& keys = Keyboard::layout();
   const auto returnKey = keys.keyNamed("Return"), enterKey = keys.keyNamed("KP_Enter"),
              escapeKey = keys.keyNamed("Escape");
   auto is = [](const KeyChord& chord, const std::optional<KeyStroke>& stroke) {

@@ -26,7 +26,7 @@ bool isTextRole(const std::optional<std::string>& role) {
 TextRepair::Typist Engine::typist(const Target& target) {
   return {[this, target](const std::string& text) { Keyboard::type(session->id, text, target.window); },
           [this, target] {
-            KeyChord backspace{layout().keyNamed("BackSpace").value_or(KeyStroke{}).keyCode, {}};
+            KeyChord backspace{Keyboard::layout().keyNamed("BackSpace").value_or(KeyStroke{}).keyCode, {}};
             Keyboard::press(session->id, backspace, target.window, 0);
           }};
 }
