@@ -62,7 +62,8 @@ class AgentDesk : public DesktopSuite {
     ASSERT_TRUE(eventually([] { return window("gtk3-widget-factory").has_value(); }, std::chrono::seconds(20)));
     user_ = std::make_unique<ChildProcess>("/usr/bin/python3",
                                            std::vector<std::string>{fixtures + "user_window.py", typedFile(), "700"});
-    ASSERT_TRUE(eventually([] { return !userWindowID().empty(); }, std::chrono::seconds(20)));
+    // Found once: `xdotool search` dies when a window closes during its walk.
+    ASSERT_TRUE(eventually([] { return !(userWindow_ = findUserWindow()).empty(); }, std::chrono::seconds(20)));
     resident_ = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"}, environment());
     ASSERT_TRUE(waitForSocket(folder_->file("agent.sock")));
     relay_ = newRelay("desktop-test");
@@ -96,7 +97,8 @@ class AgentDesk : public DesktopSuite {
   }
 
   static std::string typedFile() { return folder_->file("typed.txt"); }
-  static std::string userWindowID() { return run("xdotool search --name '^User notes$' | head -1"); }
+  static std::string userWindowID() { return userWindow_; }
+  static std::string findUserWindow() { return run("xdotool search --name '^User notes$' | head -1"); }
   static std::optional<WindowInfo> titled(const std::string& title) {
     for (const auto& each : Apps::frontToBack())
       if (each.title == title && each.layer == 0 && each.isOnScreen) return each;
@@ -134,5 +136,6 @@ class AgentDesk : public DesktopSuite {
 
   static inline std::unique_ptr<TempDirectory> folder_;
   static inline std::unique_ptr<ChildProcess> user_, resident_, relay_;
+  static inline std::string userWindow_;
 };
 
