@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/MoveOffer.hpp"
 #include "app/StartupAlert.hpp"
 #include "kit/bridge/WebBridge.hpp"
 #include "kit/bridge/WebControl.hpp"
@@ -30,6 +31,8 @@ sigset_t quitSignals() {
 }  // namespace
 
 void AppDelegate::run() {
+  // Asked before anything starts: an install relaunches this process from the new place.
+  if (interactive_ && MoveOffer::applies()) MoveOffer(connectClients_ ? std::vector<std::string>{"setup"} : std::vector<std::string>{}).run();
   signal(SIGPIPE, SIG_IGN);
   // Blocked before any thread starts, so that only waitForQuit receives them.
   sigset_t quit = quitSignals();

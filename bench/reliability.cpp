@@ -16,6 +16,7 @@
 
 #include "kit/bridge/WebBridge.hpp"
 #include "kit/common/Lines.hpp"
+#include "kit/protocol/AgentSocket.hpp"
 #include "tests/support/ChildProcess.hpp"
 #include "tests/support/StandInRelayHost.hpp"
 #include "tests/support/TempDirectory.hpp"
@@ -79,7 +80,7 @@ void killsMidCall(const std::map<std::string, std::string>& environment, const s
     std::mt19937 random(7);
     for (int k = 0; k < kills; ++k) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 60));
-      if (auto owner = socketOwner(socket)) kill(*owner, SIGKILL);
+      if (auto owner = AgentSocket::owner(socket)) kill(*owner, SIGKILL);
     }
     sending = false;
   });
@@ -114,7 +115,7 @@ void killsMidCall(const std::map<std::string, std::string>& environment, const s
   }
   std::printf("%d kills of the app during %ld calls: %ld unanswered, %ld answered twice\n", kills, sent, unanswered,
               twice);
-  if (auto owner = socketOwner(socket)) kill(*owner, SIGKILL);
+  if (auto owner = AgentSocket::owner(socket)) kill(*owner, SIGKILL);
 }
 
 size_t countIn(const char* folder) {

@@ -16,11 +16,11 @@ std::string environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
-std::string xdgDirectory(const char* variable, const char* fallback) {
+std::string xdgBase(const char* variable, const char* fallback) {
   std::string base = environment(variable);
   // Relative values are invalid by the XDG rules and are ignored.
   if (base.empty() || base.front() != '/') base = home() + fallback;
-  return base + "/tarnwick";
+  return base;
 }
 
 }  // namespace
@@ -34,8 +34,10 @@ std::string home() {
   return "/";
 }
 
-std::string stateDirectory() { return xdgDirectory("XDG_STATE_HOME", "/.local/state"); }
-std::string configDirectory() { return xdgDirectory("XDG_CONFIG_HOME", "/.config"); }
+std::string stateDirectory() { return xdgBase("XDG_STATE_HOME", "/.local/state") + "/tarnwick"; }
+std::string configHome() { return xdgBase("XDG_CONFIG_HOME", "/.config"); }
+std::string configDirectory() { return configHome() + "/tarnwick"; }
+std::string dataHome() { return xdgBase("XDG_DATA_HOME", "/.local/share"); }
 
 bool makePrivateDirectory(const std::string& path) {
   std::string partial;
@@ -55,6 +57,17 @@ bool makePrivateDirectory(const std::string& path) {
 std::string expandedHome(const std::string& path) {
   if (path == "~" || path.starts_with("~/")) return home() + path.substr(1);
   return path;
+}
+
+std::string shortenedHome(const std::string& path, const std::string& home) {
+  if (!home.empty() && (path == home || path.starts_with(home + "/"))) return "~" + path.substr(home.size());
+  return path;
+}
+
+std::string resolved(const std::string& path) {
+  std::error_code error;
+  auto real = std::filesystem::canonical(path, error);
+  return error ? std::filesystem::path(path).lexically_normal().string() : real.string();
 }
 
 std::string ownExecutable() {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <string_view>
+#include <thread>
 
 namespace Process {
 namespace {
@@ -140,6 +141,16 @@ Spawned spawnDetached(const std::string& executable, const std::vector<std::stri
 
 int exitCode(int waitStatus) {
   return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+}
+
+std::optional<int> waitForExit(pid_t child, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) return exitCode(status);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return std::nullopt;
 }
 
 }  // namespace Process

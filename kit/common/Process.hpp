@@ -1,6 +1,7 @@
 #pragma once
 #include <sys/types.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,5 +45,8 @@ Spawned spawnDetached(const std::string& executable, const std::vector<std::stri
 
 // The exit status of a finished child (or 128 + the signal that ended it).
 int exitCode(int waitStatus);
+
+// Reaps the child once it has ended: its exit code, or none while it still runs after the timeout.
+std::optional<int> waitForExit(pid_t child, std::chrono::milliseconds timeout);
 
 }  // namespace Process

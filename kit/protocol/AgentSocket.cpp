@@ -48,4 +48,15 @@ std::optional<int> connect(const std::string& path) {
   return fd;
 }
 
+std::optional<pid_t> owner(const std::string& path) {
+  auto fd = connect(path);
+  if (!fd) return std::nullopt;
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  int result = getsockopt(*fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length);
+  close(*fd);
+  if (result != 0) return std::nullopt;
+  return credentials.pid;
+}
+
 }  // namespace AgentSocket

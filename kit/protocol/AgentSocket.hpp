@@ -1,4 +1,5 @@
 #pragma once
+#include <sys/types.h>
 #include <sys/un.h>
 
 #include <optional>
@@ -22,5 +23,8 @@ sockaddr_un address(const std::string& path);
 
 // A connected stream socket, or none.
 std::optional<int> connect(const std::string& path);
+
+// The process serving the path, or none when nothing serves it.
+std::optional<pid_t> owner(const std::string& path);
 
 }  // namespace AgentSocket

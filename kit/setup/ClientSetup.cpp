@@ -89,6 +89,11 @@ void writeFile(const std::string& data, const std::string& path, const std::opti
   }
 }
 
+const ClientLocation& locationOf(ClientSetup::Client client) {
+  return *std::find_if(std::begin(clientLocations), std::end(clientLocations),
+                       [client](const ClientLocation& l) { return l.client == client; });
+}
+
 Json entryFor(const ClientLocation& location, const std::string& executable) {
   Json entry{{"command", executable}, {"args", {"mcp"}}};
   if (location.typedEntry) entry["type"] = "stdio";
@@ -216,8 +221,7 @@ ClientSetup::Outcome ClientSetup::connect(Client client) const {
     if (!cli) return {Outcome::Kind::notInstalled, std::nullopt, ""};
     return addToClaudeCode(*cli);
   }
-  const auto& location = *std::find_if(std::begin(clientLocations), std::end(clientLocations),
-                                       [client](const ClientLocation& l) { return l.client == client; });
+  const auto& location = locationOf(client);
   const std::string directory = home + "/" + std::string(location.directory());
   if (!isDirectory(directory)) return {Outcome::Kind::notInstalled, std::nullopt, ""};
   const std::string file = directory + "/" + std::string(location.file);
@@ -228,4 +232,35 @@ ClientSetup::Outcome ClientSetup::connect(Client client) const {
   return updateFile(file, [&](const std::optional<std::string>& data) {
     return MergedConfig::json(data, std::string(location.container), serverName, entry);
   });
+}
+
+bool ClientSetup::pointsTo(Client client, const std::string& path) const {
+  if (client == Client::claudeCode) {
+    // The command-line tool keeps user-scoped servers here; it is read, never written.
+    auto data = Files::read(home + "/.claude.json");
+    const Json document = data ? Json::parse(*data, nullptr, false) : Json();
+    try {
+      return document.at(Json::json_pointer("/mcpServers/tarnwick/command")) == path;
+    } catch (const Json::exception&) {
+      return false;
+    }
+  }
+  const auto& location = locationOf(client);
+  const std::string file = home + "/" + std::string(location.directory()) + "/" + std::string(location.file);
+  auto data = Files::read(file);
+  if (!data) return false;
+  // The entry for `path` merged in changes nothing exactly when it is there already.
+  try {
+    if (location.format == ClientLocation::Format::codexTOML) return !MergedConfig::codex(data, path);
+    return !MergedConfig::json(data, std::string(location.container), serverName, entryFor(location, path));
+  } catch (const MergedConfig::Unreadable&) {
+    return false;
+  }
+}
+
+std::vector<ClientSetup::Report> ClientSetup::repoint(const std::string& path) const {
+  std::vector<Report> reports;
+  for (Client client : clients())
+    if (pointsTo(client, path)) reports.push_back({client, connect(client)});
+  return reports;
 }

@@ -42,6 +42,10 @@ struct ClientSetup {
 
   std::vector<Report> connectAll() const;
   Outcome connect(Client client) const;
+  // Whether the client's "tarnwick" entry starts the executable at `path`.
+  bool pointsTo(Client client, const std::string& path) const;
+  // Connects, to this executable, the clients whose entry started the one at `path`.
+  std::vector<Report> repoint(const std::string& path) const;
   std::vector<std::string> claudeCLICandidates() const;
   std::optional<std::string> claudeCLI() const;
 

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "kit/setup/AgentConnection.hpp"
+#include "kit/common/Paths.hpp"
 #include "kit/common/PlatformTexts.hpp"
+#include "kit/setup/AgentConnection.hpp"
 
 namespace ConnectionReports {
 namespace {
@@ -15,11 +16,6 @@ constexpr PlatformTexts::Text noAgentGerman{
     "Auf diesem Mac wurde kein unterstützter Agent gefunden. Richte ihn stattdessen manuell ein.",
     "Auf diesem Computer wurde kein unterstützter Agent gefunden. Richte ihn stattdessen manuell ein."};
 
-std::string shortenedHome(const std::string& path, const std::string& home) {
-  if (!home.empty() && (path == home || path.starts_with(home + "/"))) return "~" + path.substr(home.size());
-  return path;
-}
-
 }  // namespace
 
 std::string detail(const ClientSetup::Outcome& outcome, const std::string& home, bool german) {
@@ -29,21 +25,21 @@ std::string detail(const ClientSetup::Outcome& outcome, const std::string& home,
     case Kind::connected: return german ? "Verbunden" : "Connected";
     case Kind::notInstalled: return german ? "Nicht installiert" : "Not installed";
     case Kind::wouldChange:
-      return (german ? "Würde verbunden (ändert " : "Would connect (changes ") + shortenedHome(outcome.change, home) + ")";
+      return (german ? "Würde verbunden (ändert " : "Would connect (changes ") + Paths::shortenedHome(outcome.change, home) + ")";
     case Kind::failed: break;
   }
   const auto& failure = *outcome.failure;
   switch (failure.kind) {
     case Failure::unreadableConfig:
-      return shortenedHome(failure.text, home) +
+      return Paths::shortenedHome(failure.text, home) +
              (german ? " konnte nicht sicher gelesen werden und wurde daher nicht verändert."
                      : " could not be read safely, so it was left unchanged.");
     case Failure::readOnlyConfig:
-      return shortenedHome(failure.text, home) +
+      return Paths::shortenedHome(failure.text, home) +
              (german ? " ist schreibgeschützt und wurde daher nicht verändert."
                      : " is read-only, so it was left unchanged.");
     case Failure::linkLoop:
-      return shortenedHome(failure.text, home) +
+      return Paths::shortenedHome(failure.text, home) +
              (german ? " ist ein symbolischer Link, der auf sich selbst zurückführt; er wurde nicht verändert."
                      : " is a symbolic link that leads back to itself, so it was left unchanged.");
     case Failure::commandFailed: return (german ? "Die Claude-CLI meldete: " : "The Claude CLI reported: ") + failure.text;

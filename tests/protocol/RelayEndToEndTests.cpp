@@ -27,7 +27,7 @@ class RelayEndToEnd : public ::testing::Test {
 
   void TearDown() override {
     // A relaunched app is nobody's child: find it through the socket it serves.
-    if (auto owner = socketOwner(socket)) kill(*owner, SIGKILL);
+    if (auto owner = AgentSocket::owner(socket)) kill(*owner, SIGKILL);
   }
 
   std::unique_ptr<ChildProcess> serve() {
@@ -91,7 +91,7 @@ TEST_F(RelayEndToEnd, ASecondAppOnTheSamePathExitsAndLeavesTheFirstServing) {
   EXPECT_NE(second.readAllErrors().find("Tarnwick is already running."), std::string::npos);
   auto client = relay();
   EXPECT_EQ(call(*client, request(1, "ping"))["result"], Json::object());
-  EXPECT_EQ(socketOwner(socket), first->pid());
+  EXPECT_EQ(AgentSocket::owner(socket), first->pid());
 }
 
 TEST_F(RelayEndToEnd, AnAppThatDiesMidCallIsAnsweredForAndRelaunched) {
@@ -130,13 +130,13 @@ TEST_F(RelayEndToEnd, AnAppThatDiesMidCallIsAnsweredForAndRelaunched) {
   Json list = call(*client, request(4, "tools/list"));
   EXPECT_EQ(list["id"], 4) << "the notification got no output and the next call relaunched the app";
   EXPECT_EQ(list["result"]["tools"].size(), 14u);
-  EXPECT_TRUE(socketOwner(socket));
+  EXPECT_TRUE(AgentSocket::owner(socket));
 }
 
 TEST_F(RelayEndToEnd, RelayWithNoAppStartsOneItself) {
   auto client = relay();
   EXPECT_EQ(call(*client, request(1, "ping"))["result"], Json::object());
-  EXPECT_TRUE(socketOwner(socket));
+  EXPECT_TRUE(AgentSocket::owner(socket));
   client->closeInput();
   EXPECT_EQ(client->wait(), 0);
 }

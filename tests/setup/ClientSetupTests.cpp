@@ -237,3 +237,26 @@ TEST_F(Home, TheClaudeToolsOutputIsReportedByItsLastLinesAndNeverDrivesTheTermin
   EXPECT_EQ(detail(Client::claudeCode),
             "The Claude CLI reported: (99996 earlier lines not shown)\n99997\n99998\n99999\n100000\nfine\\x1B[2J");
 }
+
+TEST_F(Home, RepointingConnectsOnlyTheClientsThatStartedTheOldPath) {
+  const std::string old = "/home/me/Downloads/tarnwick-1.0.0/tarnwick";
+  const std::string log = path("calls");
+  put(path(".local/bin/claude"), "#!/bin/sh\necho \"$@\" >> " + log + "\n");
+  chmod(path(".local/bin/claude").c_str(), 0755);
+  put(path(".claude.json"), Json{{"mcpServers", {{"tarnwick", {{"type", "stdio"}, {"command", old}, {"args", {"mcp"}}}}}}}.dump());
+  put(path(".codex/config.toml"), "[mcp_servers.tarnwick]\ncommand = \"" + old + "\"\nargs = [\"mcp\"]\n");
+  put(path(".cursor/mcp.json"), R"({"mcpServers":{"tarnwick":{"command":"/usr/bin/tarnwick","args":["mcp"]}}})");
+  put(path(".config/Code/User/mcp.json"), "not json");
+
+  EXPECT_TRUE(setup.pointsTo(Client::claudeCode, old));
+  EXPECT_FALSE(setup.pointsTo(Client::cursor, old));
+  EXPECT_FALSE(setup.pointsTo(Client::vsCode, old));
+  const auto reports = setup.repoint(old);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].client, Client::claudeCode);
+  EXPECT_EQ(reports[1].client, Client::codex);
+  EXPECT_NE(slurp(log).find("mcp add --scope user tarnwick -- /opt/tarn wick/bin/tarnwick mcp"), std::string::npos);
+  EXPECT_TRUE(setup.pointsTo(Client::codex, setup.executable));
+  EXPECT_EQ(slurp(path(".cursor/mcp.json")), R"({"mcpServers":{"tarnwick":{"command":"/usr/bin/tarnwick","args":["mcp"]}}})");
+  EXPECT_EQ(slurp(path(".config/Code/User/mcp.json")), "not json");
+}

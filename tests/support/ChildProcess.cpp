@@ -71,17 +71,8 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
 }
 
 std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
-  if (status_) return status_;
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  do {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      status_ = Process::exitCode(status);
-      return status_;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  } while (std::chrono::steady_clock::now() < deadline);
-  return std::nullopt;
+  if (!status_) status_ = Process::waitForExit(pid_, timeout);
+  return status_;
 }
 
 void ChildProcess::signal(int number) { kill(pid_, number); }
@@ -106,15 +97,4 @@ bool waitForSocket(const std::string& path, std::chrono::milliseconds timeout) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
-}
-
-std::optional<pid_t> socketOwner(const std::string& path) {
-  auto fd = AgentSocket::connect(path);
-  if (!fd) return std::nullopt;
-  ucred credentials{};
-  socklen_t length = sizeof credentials;
-  int result = getsockopt(*fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length);
-  close(*fd);
-  if (result != 0) return std::nullopt;
-  return credentials.pid;
 }

@@ -45,5 +45,3 @@ std::string tarnwickExecutable();
 // Waits until something accepts connections on the socket path.
 bool waitForSocket(const std::string& path, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-// The process serving the socket path, or none.
-std::optional<pid_t> socketOwner(const std::string& path);
