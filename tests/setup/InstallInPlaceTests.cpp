@@ -123,6 +123,18 @@ TEST_F(InstallInPlace, DecliningChangesNothingAndANonInteractiveStartNeverAsks) 
     ASSERT_NO_FATAL_FAILURE(answer(app, "3", ""));
     EXPECT_EQ(executableOf(app.pid()), download);
   }
+  {
+    auto german = environment;
+    german["LANGUAGE"] = "de_DE";
+    TerminalProcess app(download, {}, german);
+    ASSERT_TRUE(app.readUntil("Wähle 1, 2 oder 3: ")) << app.output();
+    EXPECT_NE(app.output().find("Tarnwick an einem festen Ort installieren?"), std::string::npos) << app.output();
+    EXPECT_NE(app.output().find("3  Nicht jetzt"), std::string::npos);
+    app.type("4");  // not a choice: asked again
+    ASSERT_TRUE(app.readUntil("4\r\nWähle 1, 2 oder 3: ")) << app.output();
+    app.type("\x04");  // the end of input declines
+    ASSERT_TRUE(app.readUntil("Tarnwick läuft.")) << app.output();
+  }
   EXPECT_FALSE(fs::exists(home.file(".local/bin")));
   EXPECT_FALSE(fs::exists(home.file(".local/share/applications")));
   EXPECT_EQ(Files::read(cursorConfig), configBefore);
