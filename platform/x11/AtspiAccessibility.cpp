@@ -15,6 +15,8 @@ using Clock = std::chrono::steady_clock;
 constexpr double defaultTimeout = 1.5;                   // seconds, when the element names none
 constexpr auto stalledFor = std::chrono::seconds(3);     // calls on an app that timed out fail fast this long
 constexpr const char* applicationPrefix = "app:";        // an app not (yet) on the bus, by pid
+constexpr auto originLifetime = std::chrono::milliseconds(250);  // a window's place, read once per walk
+constexpr int maxClientMargin = 64;                              // shadows and borders a toolkit draws
 constexpr int maxPendingMessages = 10000;
 
 // AT-SPI action names and the accessibility actions they are.
@@ -219,6 +221,8 @@ void AtspiAccessibility::forgetBus(const std::string& bus) {
   });
   std::erase_if(settled_, ofBus);
   std::erase_if(windowNumbers_, ofBus);
+  std::erase_if(origins_, ofBus);
+  windowRelative_.erase(bus);
   stalledUntil_.erase(bus);
 }
 
@@ -398,12 +402,7 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
   }
   if (name == "AXHelp") return none(AXError::noValue);  // toolkits fold tooltips into the description
   if (name == "AXWindow") {
-    std::optional<AXElement> current = reading.element;
-    for (int depth = 0; current && depth < 64; ++depth) {
-      Reading up(*this, objects_.at(current->id), *current);
-      if (AtspiRoles::isWindow(up.role())) return *current;
-      current = up.parent();
-    }
+    if (auto window = windowElementOf(reading)) return *window;
     return none(AXError::noValue);
   }
   if (name == "AXSelectedText" || name == "AXSelectedTextRange" || name == "AXNumberOfCharacters") {
@@ -583,9 +582,14 @@ std::optional<WindowNumber> AtspiAccessibility::matchWindow(AtspiAccessible* obj
   Reading reading(*this, object, AXElement{pid, identity(object), 0});
   if (!AtspiRoles::isWindow(reading.role())) return std::nullopt;
   const auto candidates = hooks_.windowsOf(pid);
-  const auto extents = reading.extents();
+  const auto extents = reading.ownExtents();
+  const bool relative = isWindowRelative(object);
   const std::string title = reading.name();
   // The X window with the same title and client area; a size match alone breaks ties.
+  // A window-relative toolkit's window may be smaller by its decorations' margins.
+  auto fits = [relative](double area, int own) {
+    return relative ? own <= area + 2 && own >= area - 2 * maxClientMargin : std::abs(area - own) <= 2;
+  };
   int bestScore = 0;
   std::optional<WindowNumber> best;
   for (const auto& candidate : candidates) {
@@ -593,14 +597,80 @@ std::optional<WindowNumber> AtspiAccessibility::matchWindow(AtspiAccessible* obj
     if (!title.empty() && candidate.title == title) score += 2;
     if (extents) {
       const Rect& area = candidate.content;
-      const bool sameSize = std::abs(area.size.width - extents->width) <= 2 && std::abs(area.size.height - extents->height) <= 2;
-      const bool samePlace = std::abs(area.origin.x - extents->x) <= 2 && std::abs(area.origin.y - extents->y) <= 2;
+      const bool sameSize = fits(area.size.width, extents->width) && fits(area.size.height, extents->height);
+      const bool samePlace = !relative && std::abs(area.origin.x - extents->x) <= 2 && std::abs(area.origin.y - extents->y) <= 2;
       score += (sameSize ? 1 : 0) + (sameSize && samePlace ? 2 : 0);
     }
     if (score > bestScore) bestScore = score, best = candidate.number;
   }
   if (bestScore < 2 && candidates.size() != 1) return std::nullopt;
   return best ? best : std::optional<WindowNumber>(candidates.front().number);
+}
+
+bool AtspiAccessibility::isWindowRelative(AtspiAccessible* object) {
+  const std::string bus = busOf(identity(object));
+  if (auto known = windowRelative_.find(bus); known != windowRelative_.end()) return known->second;
+  GError* error = nullptr;
+  AtspiAccessible* app = atspi_accessible_get_application(object, &error);
+  if (error != nullptr || app == nullptr) {
+    g_clear_error(&error);
+    return false;
+  }
+  gchar* name = atspi_accessible_get_toolkit_name(app, &error);
+  g_clear_error(&error);
+  gchar* version = atspi_accessible_get_toolkit_version(app, &error);
+  g_clear_error(&error);
+  const bool relative = name != nullptr && version != nullptr && std::string_view(name) == "GTK" &&
+                        std::string_view(version).starts_with("4.");
+  g_free(name);
+  g_free(version);
+  g_object_unref(app);
+  return windowRelative_[bus] = relative;
+}
+
+std::optional<AXElement> AtspiAccessibility::windowElementOf(Reading& reading) {
+  std::optional<AXElement> current = reading.element;
+  for (int depth = 0; current && depth < 64; ++depth) {
+    Reading up(*this, objects_.at(current->id), *current);
+    if (AtspiRoles::isWindow(up.role())) return *current;
+    if (auto& noted = settled_[current->id].window; noted && objects_.contains(*noted)) {
+      return AXElement{current->pid, *noted, 0};
+    }
+    current = up.parent();
+  }
+  return std::nullopt;
+}
+
+void AtspiAccessibility::noteWindowOf(Reading& parent, const std::vector<AXElement>& children) {
+  if (parent.isApplication() || !isWindowRelative(parent.object)) return;
+  std::optional<std::string> window =
+      AtspiRoles::isWindow(parent.role()) ? std::optional(parent.element.id) : settled_[parent.element.id].window;
+  if (!window) return;
+  for (const auto& child : children) settled_[child.id].window = *window;
+}
+
+// The window's client area on the screen, less the margins the toolkit draws around its
+// window (shadows, resize borders), which it leaves out of its own size: split evenly.
+std::optional<Point> AtspiAccessibility::windowOrigin(Reading& reading) {
+  const auto window = windowElementOf(reading);
+  if (!window || !hooks_.windowsOf) return std::nullopt;
+  const auto now = std::chrono::steady_clock::now();
+  if (auto known = origins_.find(window->id); known != origins_.end() && now - known->second.read < originLifetime) {
+    return known->second.point;
+  }
+  Reading frame(*this, objects_.at(window->id), *window);
+  const auto number = numberOf(frame);
+  const auto own = frame.ownExtents();
+  if (!number || !own) return std::nullopt;
+  for (const auto& candidate : hooks_.windowsOf(window->pid)) {
+    if (candidate.number != *number) continue;
+    const Rect& area = candidate.content;
+    const Point origin{area.origin.x + std::max(0.0, std::floor((area.size.width - own->width) / 2)) - own->x,
+                       area.origin.y + std::max(0.0, std::floor((area.size.height - own->height) / 2)) - own->y};
+    origins_[window->id] = {origin, now};
+    return origin;
+  }
+  return std::nullopt;
 }
 
 std::optional<WindowNumber> AtspiAccessibility::windowNumber(const AXElement& element) {

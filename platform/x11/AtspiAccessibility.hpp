@@ -71,6 +71,14 @@ class AtspiAccessibility : public Accessibility {
   static void forgetSettled(AtspiEvent* event, void* self);
   void catchUp();
   std::optional<WindowNumber> numberOf(Reading& reading);
+  // GTK 4 cannot know where its windows are on an X screen and reports every position
+  // relative to its window; such positions are moved by the window's place on the screen.
+  bool isWindowRelative(AtspiAccessible* object);
+  std::optional<Point> windowOrigin(Reading& reading);
+  // The window element an element belongs to: remembered for children as the walk goes
+  // down, looked up through the parents otherwise.
+  std::optional<AXElement> windowElementOf(Reading& reading);
+  void noteWindowOf(Reading& parent, const std::vector<AXElement>& children);
 
   friend class Reading;
   Hooks hooks_;
@@ -81,6 +89,12 @@ class AtspiAccessibility : public Accessibility {
   std::unordered_map<pid_t, std::string> applications_;
   std::unordered_map<std::string, std::chrono::steady_clock::time_point> stalledUntil_;  // by bus name
   std::unordered_map<std::string, WindowNumber> windowNumbers_;
+  std::unordered_map<std::string, bool> windowRelative_;  // by bus name
+  struct Origin {
+    Point point;
+    std::chrono::steady_clock::time_point read;
+  };
+  std::unordered_map<std::string, Origin> origins_;  // by window element, briefly: windows move
   // Facts toolkits almost never change, kept per element until an event from it arrives,
   // so each walk does not ask for them again.
   struct Settled {
@@ -89,6 +103,7 @@ class AtspiAccessibility : public Accessibility {
     std::optional<std::string> identifier;
     std::optional<std::vector<std::string>> actions;
     std::optional<std::vector<std::string>> children;  // until the element reports a change
+    std::optional<std::string> window;                  // the window element it is in
   };
   std::unordered_map<std::string, Settled> settled_;
 };

@@ -1,6 +1,7 @@
 #include "platform/x11/AtspiReading.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string_view>
 
@@ -98,6 +99,11 @@ std::string AtspiAccessibility::Reading::name() {
     name_ = read != nullptr ? read : "";
     g_free(read);
     failed(error);
+    // GTK 4 names an unlabelled widget by its type ("GtkEntry"), which tells a person nothing.
+    if (name_->starts_with("Gtk") && owner.isWindowRelative(object) &&
+        std::all_of(name_->begin(), name_->end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); })) {
+      name_->clear();
+    }
   }
   return *name_;
 }
@@ -143,18 +149,51 @@ INTERFACE_GETTER(AtspiComponent, component, componentInterface, component_, ATSP
 INTERFACE_GETTER(AtspiEditableText, editableText, editableInterface, editable_, ATSPI_EDITABLE_TEXT)
 #undef INTERFACE_GETTER
 
-std::optional<AtspiRect> AtspiAccessibility::Reading::extents() {
-  if (!extents_) {
-    extents_ = std::optional<AtspiRect>();
+std::optional<AtspiRect> AtspiAccessibility::Reading::ownExtents() {
+  if (!ownExtents_) {
+    ownExtents_ = std::optional<AtspiRect>();
     if (AtspiComponent* found = component()) {
       GError* error = nullptr;
-      AtspiRect* rect = atspi_component_get_extents(found, ATSPI_COORD_TYPE_SCREEN, &error);
-      // Toolkits report unplaced objects at the most negative coordinate.
-      if (!failed(error) && rect != nullptr && rect->x > -1000000 && rect->y > -1000000) *extents_ = *rect;
+      const bool relative = owner.isWindowRelative(object);
+      AtspiRect* rect =
+          atspi_component_get_extents(found, relative ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN, &error);
+      // Toolkits report unplaced objects at the most negative coordinate, and some a -1x-1 placeholder.
+      if (!failed(error) && rect != nullptr && rect->x > -1000000 && rect->y > -1000000 && rect->width >= 0 &&
+          rect->height >= 0) {
+        *ownExtents_ = *rect;
+      }
       g_free(rect);
     }
   }
+  return *ownExtents_;
+}
+
+std::optional<AtspiRect> AtspiAccessibility::Reading::extents() {
+  if (!extents_) {
+    extents_ = ownExtents();
+    if (*extents_ && owner.isWindowRelative(object)) {
+      const auto origin = owner.windowOrigin(*this);
+      if (origin) (*extents_)->x += int(origin->x), (*extents_)->y += int(origin->y);
+      else extents_ = std::optional<AtspiRect>();
+    }
+  }
   return *extents_;
+}
+
+bool AtspiAccessibility::Reading::isShown() {
+  return has(owner.isWindowRelative(object) ? ATSPI_STATE_VISIBLE : ATSPI_STATE_SHOWING);
+}
+
+std::vector<AXElement> AtspiAccessibility::Reading::children() {
+  std::vector<AXElement> result = allChildren();
+  const AtspiRole own = role();
+  const bool menus = own == ATSPI_ROLE_MENU_BAR || own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM;
+  if (menus || isApplication()) return result;
+  std::erase_if(result, [&](const AXElement& child) {
+    Reading each(owner, owner.objects_.at(child.id), child);
+    return !each.isShown();
+  });
+  return result;
 }
 
 // AT-SPI has no call that lists children, so the bus's GetChildren is asked directly: one
@@ -162,7 +201,7 @@ std::optional<AtspiRect> AtspiAccessibility::Reading::extents() {
 // new ones are fetched by index, which makes the library create their objects. The list
 // is remembered until the element reports a change (toolkits announce added and removed
 // children), except where toolkits make children up on demand without announcing them.
-std::vector<AXElement> AtspiAccessibility::Reading::children() {
+std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
   if (auto& known = owner.settled_[element.id].children) {
     std::vector<AXElement> result;
     for (const auto& id : *known) {
@@ -197,6 +236,7 @@ std::vector<AXElement> AtspiAccessibility::Reading::children() {
     for (const auto& child : result) ids.push_back(child.id);
     owner.settled_[element.id].children = std::move(ids);
   }
+  owner.noteWindowOf(*this, result);
   return result;
 }
 
@@ -262,7 +302,7 @@ std::optional<AXElement> AtspiAccessibility::Reading::parent() {
 
 // Toolkits keep closed dialogs around hidden; only windows that are shown, or minimised, count.
 std::vector<AXElement> AtspiAccessibility::Reading::windows() {
-  std::vector<AXElement> result = children();
+  std::vector<AXElement> result = allChildren();
   std::erase_if(result, [&](const AXElement& child) {
     AtspiAccessible* window = owner.objects_.at(child.id);
     if (!AtspiRoles::isWindow(atspi_accessible_get_role(window, nullptr))) return true;

@@ -39,8 +39,15 @@ class AtspiAccessibility::Reading {
   AtspiComponent* component();
   AtspiEditableText* editableText();
   uint32_t interfaces();  // one bit per interface the getters above hand out
+  // Screen coordinates; none for an unplaced object or a placeholder frame.
   std::optional<AtspiRect> extents();
+  // As the toolkit reports them: relative to the window where the toolkit cannot know the screen.
+  std::optional<AtspiRect> ownExtents();
+  // Shown on screen: SHOWING, or VISIBLE for toolkits that never report SHOWING.
+  bool isShown();
+  // The children that are shown; under a menu bar or menu also the closed ones, which menus are walked for.
   std::vector<AXElement> children();
+  std::vector<AXElement> allChildren();
   std::optional<AXElement> parent();
   std::vector<AXElement> windows();  // of an application
   std::optional<AXElement> activeWindow();
@@ -73,6 +80,7 @@ class AtspiAccessibility::Reading {
   AtspiStateSet* states_ = nullptr;
   std::optional<std::string> name_;
   std::optional<std::optional<AtspiRect>> extents_;
+  std::optional<std::optional<AtspiRect>> ownExtents_;
   std::optional<AtspiRole> parentRole_;
   AtspiText* text_ = nullptr;
   AtspiValue* value_ = nullptr;

@@ -6,6 +6,7 @@
 #include "kit/perception/WindowList.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "platform/x11/X11Desktop.hpp"
+#include "tests/support/Eventually.hpp"
 
 // A test suite on the real desktop: it opens the X desktop and installs it as the platform
 // for the suite's tests, and uninstalls it afterwards.
@@ -23,4 +24,17 @@ class DesktopSuite : public ::testing::Test {
   }
 
   static inline std::shared_ptr<X11Desktop> desktop_;
+};
+
+// A suite whose tests each start one app, which is quit after each test.
+class LaunchedAppSuite : public DesktopSuite {
+ protected:
+  static void SetUpTestSuite() { openDesktop(); }
+  static void TearDownTestSuite() { closeDesktop(); }
+  void TearDown() override {
+    if (auto app = running()) desktop_->workspace().requestQuit(app->pid);
+    eventually([this] { return !running(); }, std::chrono::seconds(5));
+  }
+  // The app the tests start, while it runs.
+  virtual std::optional<RunningApp> running() = 0;
 };

@@ -12,16 +12,9 @@ namespace {
 const std::string script = std::string(TARNWICK_SOURCE_DIR) + "/tests/x11/fixtures/qt_window.py";
 
 // A small PyQt5 window, started by launch_app as a script that an interpreter runs.
-class QtApp : public DesktopSuite {
+class QtApp : public LaunchedAppSuite {
  protected:
-  static void SetUpTestSuite() { openDesktop(); }
-  static void TearDownTestSuite() { closeDesktop(); }
-  void TearDown() override {
-    if (auto app = running()) desktop_->workspace().requestQuit(app->pid);
-    eventually([this] { return !running(); }, std::chrono::seconds(5));
-  }
-
-  std::optional<RunningApp> running() {
+  std::optional<RunningApp> running() override {
     for (const auto& app : desktop_->workspace().runningApplications()) {
       if (app.executable.find("python") != std::string::npos && app.policy == ActivationPolicy::regular) return app;
     }

@@ -190,8 +190,13 @@ TEST_F(RealDesktop, WindowsThatOpenAndCloseAreAmongTheAppsWindowsAtOnce) {
   const AXElement app = AX::application(window->pid);
   auto windows = [&] { return AX::attribute<std::vector<AXElement>>(app, "AXWindows").value_or(std::vector<AXElement>{}); };
   const auto before = windows();
-  auto about = findTitled(app, "AXButton", "About Widget Factory");
-  ASSERT_TRUE(about);
+  // About is in the header bar's menu, which is hidden, and so not listed, until it opens.
+  EXPECT_FALSE(findTitled(app, "AXButton", "About Widget Factory"));
+  auto menu = findTitled(app, "AXCheckBox", "Menu");
+  ASSERT_TRUE(menu);
+  ASSERT_EQ(AX::perform(*menu, "AXPress"), AXError::success);
+  std::optional<AXElement> about;
+  ASSERT_TRUE(eventually([&] { return (about = findTitled(app, "AXButton", "About Widget Factory")).has_value(); }));
   ASSERT_EQ(AX::perform(*about, "AXPress"), AXError::success);
   ASSERT_TRUE(eventually([&] { return windows().size() == before.size() + 1; })) << windows().size();
   std::optional<AXElement> close;
