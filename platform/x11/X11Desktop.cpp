@@ -1,6 +1,9 @@
 #include "platform/x11/X11Desktop.hpp"
 
+#include <X11/Xatom.h>
+
 #include "kit/common/Log.hpp"
+#include "platform/x11/AtspiBus.hpp"
 
 namespace {
 
@@ -40,6 +43,8 @@ X11Desktop::X11Desktop(std::shared_ptr<X11Display> display)
 // Opened on first use: helpers that only list windows never join the accessibility bus,
 // where every listener makes each app send more events.
 void X11Desktop::openAccessibility() {
+  AtspiBus::switchOn();
+  publishBusAddress();
   AtspiAccessibility::Hooks hooks;
   hooks.windowsOf = [this](pid_t pid) {
     std::vector<AtspiAccessibility::WindowCandidate> candidates;
@@ -59,6 +64,27 @@ void X11Desktop::openAccessibility() {
     Log::error(Log::desktop, "the accessibility bus does not answer; apps' elements cannot be read");
     disabled_ = std::make_unique<DisabledAccessibility>();
   }
+}
+
+// Bus launchers of real sessions name the accessibility bus on the root window, where Qt
+// looks first; found only through the session bus, Qt registers now and then.
+void X11Desktop::publishBusAddress() {
+  std::lock_guard held(display_->lock());
+  const Atom property = display_->atom("AT_SPI_BUS");
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool present = XGetWindowProperty(display_->raw(), display_->root(), property, 0, 0, False, AnyPropertyType,
+                                          &type, &format, &count, &after, &data) == Success &&
+                       type != None;
+  if (data != nullptr) XFree(data);
+  if (present) return;
+  const auto address = AtspiBus::address();
+  if (!address) return;
+  XChangeProperty(display_->raw(), display_->root(), property, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(address->data()), int(address->size()));
+  XFlush(display_->raw());
 }
 
 Accessibility& X11Desktop::accessibility() {

@@ -32,6 +32,7 @@ class X11Desktop : public Desktop {
  private:
   explicit X11Desktop(std::shared_ptr<X11Display> display);
   void openAccessibility();
+  void publishBusAddress();
 
   std::shared_ptr<X11Display> display_;
   X11WindowServer windowServer_;
