@@ -50,14 +50,22 @@ AXValue checkedValue(AtspiAccessibility::Reading& reading) {
   return int64_t(reading.has(ATSPI_STATE_CHECKED) || reading.has(ATSPI_STATE_PRESSED) ? 1 : 0);
 }
 
-std::optional<std::string> textOf(AtspiText* text) {
+std::optional<std::string> textBetween(AtspiText* text, gint end) {
   GError* error = nullptr;
-  gchar* read = atspi_text_get_text(text, 0, -1, &error);
+  gchar* read = atspi_text_get_text(text, 0, end, &error);
   std::optional<std::string> result;
   if (error == nullptr && read != nullptr) result = read;
   g_free(read);
   g_clear_error(&error);
   return result;
+}
+
+// GTK 4.8 answers "" to the end -1 that means "to the end"; its length is asked then.
+std::optional<std::string> textOf(AtspiText* text) {
+  auto whole = textBetween(text, -1);
+  if (!whole || !whole->empty()) return whole;
+  const gint count = atspi_text_get_character_count(text, nullptr);
+  return count > 0 ? textBetween(text, count) : whole;
 }
 
 std::optional<std::string> placeholderOf(AtspiAccessible* object) {

@@ -50,6 +50,7 @@ TEST_F(Gtk4App, ControlsAreListedWhereTheWindowShowsThemWithoutTypeNamesForLabel
   }, std::chrono::seconds(20))) << state;
   EXPECT_EQ(state.find("\"Gtk"), std::string::npos) << "a type name is no label: " << state;
   EXPECT_NE(state.find("check box \"checkbutton\""), std::string::npos) << state;
+  EXPECT_NE(state.find("text field value=\"comboboxentry\""), std::string::npos) << "an entry's text: " << state;
 
   std::optional<WindowInfo> window;
   for (const auto& each : Apps::frontToBack())
