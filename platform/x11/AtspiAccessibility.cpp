@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "kit/common/Text.hpp"
 #include "platform/x11/AtspiReading.hpp"
@@ -26,8 +27,14 @@ const std::map<std::string, std::string> actionTable{
     {"showmenu", "AXShowMenu"}, {"show menu", "AXShowMenu"}, {"increment", "AXIncrement"},
     {"decrement", "AXDecrement"}, {"confirm", "AXConfirm"}, {"enter", "AXConfirm"},    {"cancel", "AXCancel"},
     {"escape", "AXCancel"},   {"pick", "AXPick"},           {"select", "AXPick"},       {"raise", "AXRaise"},
-    {"expand or contract", "AXPress"}};
+    {"expand or contract", "AXPress"}, {"dodefault", "AXPress"}, {"showcontextmenu", "AXShowMenu"}};
 
+// Browsers offer a default action, or a click on an ancestor, on every container of a
+// page and of their own window: nothing a person would see as something to press.
+const std::set<std::string> containerRoles{"AXGroup",   "AXStaticText", "AXHeading",   "AXWebArea", "AXWindow",
+                                           "AXToolbar", "AXScrollArea", "AXTabGroup",  "AXUnknown", "AXSplitGroup",
+                                           "AXList",    "AXTable",      "AXLayoutArea", "AXSplitter"};
+const std::set<std::string> ancestorClicks{"clickancestor", "click ancestor"};
 std::string lowered(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -61,11 +68,18 @@ std::optional<std::string> textBetween(AtspiText* text, gint end) {
 }
 
 // GTK 4.8 answers "" to the end -1 that means "to the end"; its length is asked then.
+// Browsers mark where a child object sits in the text (U+FFFC), which is no text.
 std::optional<std::string> textOf(AtspiText* text) {
   auto whole = textBetween(text, -1);
-  if (!whole || !whole->empty()) return whole;
-  const gint count = atspi_text_get_character_count(text, nullptr);
-  return count > 0 ? textBetween(text, count) : whole;
+  if (whole && whole->empty()) {
+    const gint count = atspi_text_get_character_count(text, nullptr);
+    if (count > 0) whole = textBetween(text, count);
+  }
+  if (whole) {
+    constexpr std::string_view objectMark = "\xEF\xBF\xBC";
+    for (size_t at; (at = whole->find(objectMark)) != std::string::npos;) whole->erase(at, objectMark.size());
+  }
+  return whole;
 }
 
 std::optional<std::string> placeholderOf(AtspiAccessible* object) {
@@ -379,7 +393,10 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
       return checkedValue(reading);
     }
     if (role == "AXDisclosureTriangle") return int64_t(reading.has(ATSPI_STATE_EXPANDED) ? 1 : 0);
-    if (role == "AXPopUpButton") return reading.name();
+    if (role == "AXPopUpButton") {
+      if (auto chosen = reading.name(); !chosen.empty()) return chosen;
+      return reading.selectedItemName();
+    }
     if (AtspiValue* value = reading.value()) {
       GError* error = nullptr;
       const double current = atspi_value_get_current_value(value, &error);
@@ -547,8 +564,12 @@ std::optional<std::vector<std::string>> AtspiAccessibility::actionNames(const AX
 
 std::vector<std::string> AtspiAccessibility::actionsOf(Reading& reading) {
   std::vector<std::string> names;
-  for (const std::string& own : reading.owner.toolkitActions(reading)) {
+  const auto& toolkitNames = reading.owner.toolkitActions(reading);
+  const bool container = !toolkitNames.empty() && containerRoles.contains(reading.roleName().role);
+  for (const std::string& own : toolkitNames) {
+    if (ancestorClicks.contains(lowered(own))) continue;
     std::string mapped = axAction(own);
+    if (container && mapped == "AXPress") continue;
     if (std::find(names.begin(), names.end(), mapped) == names.end()) names.push_back(std::move(mapped));
   }
   if (reading.value() != nullptr) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 namespace AtspiErrors {
 
@@ -32,6 +33,8 @@ AXStatus status(std::string_view message) {
 namespace {
 
 constexpr size_t maxChildren = 2000;  // huge tables publish more rows than any listing shows
+constexpr int pageRetries = 10;
+constexpr auto pageRetryInterval = std::chrono::milliseconds(25);
 
 enum Interface { textInterface, valueInterface, actionInterface, componentInterface, editableInterface };
 
@@ -184,16 +187,36 @@ bool AtspiAccessibility::Reading::isShown() {
   return has(owner.isWindowRelative(object) ? ATSPI_STATE_VISIBLE : ATSPI_STATE_SHOWING);
 }
 
+namespace {
+
+bool isList(AtspiRole role) { return role == ATSPI_ROLE_MENU || role == ATSPI_ROLE_LIST || role == ATSPI_ROLE_LIST_BOX; }
+
+}  // namespace
+
 std::vector<AXElement> AtspiAccessibility::Reading::children() {
   std::vector<AXElement> result = allChildren();
   const AtspiRole own = role();
   const bool menus = own == ATSPI_ROLE_MENU_BAR || own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM;
   if (menus || isApplication()) return result;
+  // A closed pop-up button's list counts as hidden, though pages report it shown.
+  const bool closed = own == ATSPI_ROLE_COMBO_BOX && !has(ATSPI_STATE_EXPANDED);
   std::erase_if(result, [&](const AXElement& child) {
     Reading each(owner, owner.objects_.at(child.id), child);
-    return !each.isShown();
+    return !each.isShown() || (closed && isList(each.role()));
   });
   return result;
+}
+
+std::string AtspiAccessibility::Reading::selectedItemName() {
+  for (const auto& list : allChildren()) {
+    Reading items(owner, owner.objects_.at(list.id), list);
+    if (!isList(items.role())) continue;
+    for (const auto& item : items.allChildren()) {
+      Reading each(owner, owner.objects_.at(item.id), item);
+      if (each.has(ATSPI_STATE_SELECTED)) return each.name();
+    }
+  }
+  return "";
 }
 
 // AT-SPI has no call that lists children, so the bus's GetChildren is asked directly: one
@@ -202,6 +225,8 @@ std::vector<AXElement> AtspiAccessibility::Reading::children() {
 // is remembered until the element reports a change (toolkits announce added and removed
 // children), except where toolkits make children up on demand without announcing them.
 std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
+  // Pages change names and states without telling: what the library kept of them is read afresh.
+  if (role() == ATSPI_ROLE_DOCUMENT_WEB) atspi_accessible_clear_cache(object);
   if (auto& known = owner.settled_[element.id].children) {
     std::vector<AXElement> result;
     for (const auto& id : *known) {
@@ -213,6 +238,14 @@ std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
   lastStatus = AXError::success;
   auto listed = childIdentities();
   if (!listed) return childrenByIndex();
+  // Browsers build a page's tree when it is first asked for: an empty page is asked
+  // again for a moment, and never remembered empty.
+  const bool page = role() == ATSPI_ROLE_DOCUMENT_WEB;
+  for (int again = 0; page && listed->empty() && lastStatus == AXError::success && again < pageRetries; ++again) {
+    std::this_thread::sleep_for(pageRetryInterval);
+    listed = childIdentities();
+    if (!listed) return childrenByIndex();
+  }
   bool complete = lastStatus == AXError::success;
   if (complete) lastStatus = earlier;
   std::vector<AXElement> result;
@@ -231,7 +264,7 @@ std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
     }
     if (child != nullptr) result.push_back(wrap(child));
   }
-  if (complete && !has(ATSPI_STATE_TRANSIENT) && !has(ATSPI_STATE_MANAGES_DESCENDANTS)) {
+  if (complete && !(page && result.empty()) && !has(ATSPI_STATE_TRANSIENT) && !has(ATSPI_STATE_MANAGES_DESCENDANTS)) {
     std::vector<std::string> ids;
     for (const auto& child : result) ids.push_back(child.id);
     owner.settled_[element.id].children = std::move(ids);

@@ -48,6 +48,8 @@ class AtspiAccessibility::Reading {
   // The children that are shown; under a menu bar or menu also the closed ones, which menus are walked for.
   std::vector<AXElement> children();
   std::vector<AXElement> allChildren();
+  // The name of the item chosen in a pop-up button's list (a web page's <select>), or "".
+  std::string selectedItemName();
   std::optional<AXElement> parent();
   std::vector<AXElement> windows();  // of an application
   std::optional<AXElement> activeWindow();

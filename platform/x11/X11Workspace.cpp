@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <map>
 #include <sstream>
 
@@ -125,6 +126,20 @@ std::vector<AppRecord> X11Workspace::runningApplications() {
 
 std::optional<pid_t> X11Workspace::frontmostApplication() { return windowServer_.frontProcess(); }
 
+namespace {
+
+// Chromium builds its pages' accessibility only when asked on its command line: neither
+// the bus's status properties nor an assistive client's requests switch it on (measured).
+void askForWebAccessibility(std::vector<std::string>& command) {
+  static const std::set<std::string> chromiums{"chromium", "chromium-browser", "google-chrome", "google-chrome-stable",
+                                               "chrome", "brave-browser", "microsoft-edge"};
+  if (chromiums.contains(fs::path(command.front()).filename().string())) {
+    command.insert(command.begin() + 1, "--force-renderer-accessibility");
+  }
+}
+
+}  // namespace
+
 X11Workspace::LaunchOutcome X11Workspace::launch(const LaunchRequest& request) {
   std::vector<std::string> command;
   if (request.location.ends_with(".desktop")) {
@@ -142,6 +157,7 @@ X11Workspace::LaunchOutcome X11Workspace::launch(const LaunchRequest& request) {
       if (basename(app.executable) == basename(command.front())) return {app.pid, ""};
     }
   }
+  askForWebAccessibility(command);
   auto spawned = Process::spawnDetached(command.front(), {command.begin() + 1, command.end()}, {withoutActivation});
   if (!spawned.pid) return {std::nullopt, std::strerror(spawned.error)};
   std::lock_guard guard(launchedLock_);

@@ -6,6 +6,7 @@
 #include "kit/perception/WindowList.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "platform/x11/X11Desktop.hpp"
+#include "kit/perception/RunningApp.hpp"
 #include "tests/support/Eventually.hpp"
 
 // A test suite on the real desktop: it opens the X desktop and installs it as the platform

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "kit/perception/Apps.hpp"
+#include "kit/platform/Desktop.hpp"
+#include "kit/tools/Engine.hpp"
+#include "tests/support/Eventually.hpp"
+#include "tests/support/TempDirectory.hpp"
+#include "tests/x11/DesktopSuite.hpp"
+
+namespace {
+
+const std::string fixtures = std::string(TARNWICK_SOURCE_DIR) + "/tests/x11/fixtures/";
+const std::string page = "file://" + fixtures + "form.html";
+
+// A browser started by launch_app on a local page, read by the first get_app_state after
+// the page has loaded.
+class BrowserPage : public LaunchedAppSuite, public ::testing::WithParamInterface<std::string> {
+ protected:
+  static void SetUpTestSuite() {
+    LaunchedAppSuite::SetUpTestSuite();
+    profiles_ = std::make_unique<TempDirectory>();
+    setenv("TMPDIR", profiles_->path().c_str(), 1);  // where the fixtures keep the browsers' profiles
+  }
+  static void TearDownTestSuite() {
+    unsetenv("TMPDIR");
+    profiles_.reset();
+    LaunchedAppSuite::TearDownTestSuite();
+  }
+  std::optional<RunningApp> running() override {
+    for (const auto& app : desktop_->workspace().runningApplications())
+      if (app.executable.ends_with("/" + GetParam())) return app;
+    return std::nullopt;
+  }
+
+  // The first state read once the page's title shows in the window.
+  std::string firstStateOfLoadedPage() {
+    const std::string launched = engine_.launchApp(fixtures + GetParam(), page).text;
+    auto app = running();
+    EXPECT_TRUE(app) << launched;
+    if (!app) return "";
+    EXPECT_TRUE(eventually([&] {
+      for (const auto& window : Apps::frontToBack())
+        if (window.pid == app->pid && window.title.starts_with("Local form")) return true;
+      return false;
+    }, std::chrono::seconds(30)));
+    return engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
+  }
+
+  static inline std::unique_ptr<TempDirectory> profiles_;
+  Engine engine_{std::make_shared<AgentSession>(1, "test", std::nullopt), std::weak_ptr<CursorPresenter>()};
+};
+
+}  // namespace
+
+TEST_P(BrowserPage, TheFirstReadListsThePageAsAPersonSeesIt) {
+  const std::string state = firstStateOfLoadedPage();
+  EXPECT_NE(state.find("web area \"Local form\""), std::string::npos) << state;
+  EXPECT_NE(state.find("heading \"Order form\""), std::string::npos) << state;
+  EXPECT_NE(state.find("text field \"Name\" value=\"Ada\""), std::string::npos) << state;
+  EXPECT_NE(state.find("button \"Send\""), std::string::npos) << state;
+  EXPECT_NE(state.find("link \"More\""), std::string::npos) << state;
+  EXPECT_NE(state.find("popup button value=\"Medium\" (collapsed)"), std::string::npos) << state;
+  EXPECT_EQ(state.find("\"Small\""), std::string::npos) << "a closed <select> lists no options: " << state;
+  EXPECT_EQ(state.find("\xEF\xBF\xBC"), std::string::npos) << "no object marks in labels: " << state;
+  EXPECT_EQ(state.find("] group @"), std::string::npos) << "no passive unlabelled groups: " << state;
+  EXPECT_EQ(state.find("doDefault"), std::string::npos) << state;
+}
+
+INSTANTIATE_TEST_SUITE_P(Browsers, BrowserPage, ::testing::Values("chromium", "firefox-esr"),
+                         [](const auto& info) { return info.param == "chromium" ? "Chromium" : "Firefox"; });
