@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "kit/actions/TextRepair.hpp"
 #include "kit/common/Text.hpp"
@@ -9,6 +11,8 @@
 namespace {
 
 constexpr const char* plainTextType = "text/plain;charset=utf-8";
+constexpr int selectionChecks = 15;
+constexpr auto selectionCheckInterval = std::chrono::milliseconds(20);
 constexpr const char* notInWindow =
     "The accessible text selection is not in the requested window. Focus its text field first; no background focus "
     "events were sent.";
@@ -138,8 +142,10 @@ void Engine::selectAllText(const Target& target) {
     throw ToolError("Select All has no verified private text-selection path in this field. No native shortcut was sent.");
   const TextRange all{0, int64_t(Text::utf16(*value).size())};
   AX::set(*element, "AXSelectedTextRange", all);
-  if (AX::attribute<TextRange>(*element, "AXSelectedTextRange") != all ||
-      AX::attribute<std::string>(*element, "AXValue") != value) {
+  // Browsers select in their page's process and answer with the old selection for a moment.
+  auto confirmed = [&] { return AX::attribute<TextRange>(*element, "AXSelectedTextRange") == all; };
+  for (int check = 0; check < selectionChecks && !confirmed(); ++check) std::this_thread::sleep_for(selectionCheckInterval);
+  if (!confirmed() || AX::attribute<std::string>(*element, "AXValue") != value) {
     throw ToolError(
         "The app did not confirm Select All. Inspect its selection before retrying; no native shortcut was sent.");
   }

@@ -34,6 +34,7 @@ namespace {
 
 constexpr size_t maxChildren = 2000;  // huge tables publish more rows than any listing shows
 constexpr int pageRetries = 10;
+constexpr std::string_view nullPath = "/org/a11y/atspi/null";
 constexpr auto pageRetryInterval = std::chrono::milliseconds(25);
 
 enum Interface { textInterface, valueInterface, actionInterface, componentInterface, editableInterface };
@@ -252,6 +253,11 @@ std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
   result.reserve(std::min(listed->size(), maxChildren));
   for (size_t i = 0; i < listed->size() && result.size() < maxChildren; ++i) {
     std::string& id = (*listed)[i];
+    // A child not made yet (Chromium before its tree is built): asked again next time.
+    if (id.ends_with(nullPath)) {
+      complete = false;
+      continue;
+    }
     if (owner.objects_.contains(id)) {
       result.push_back(AXElement{element.pid, std::move(id), 0});
       continue;

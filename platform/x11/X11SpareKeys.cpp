@@ -8,6 +8,8 @@ namespace {
 
 // A mapping is never changed sooner than this after its key was used.
 constexpr auto settle = std::chrono::milliseconds(60);
+// And never used sooner than this after it was made.
+constexpr auto firstUse = std::chrono::milliseconds(80);
 
 }  // namespace
 
@@ -58,24 +60,29 @@ std::optional<uint32_t> X11SpareKeys::lent(Agent agent, uint32_t keysym) {
 
 std::optional<uint32_t> X11SpareKeys::lend(Agent agent, uint32_t keysym) {
   if (auto code = lent(agent, keysym)) return code;
-  std::lock_guard guard(lock_);
   std::optional<uint32_t> chosen;
-  for (uint32_t code : spare_) {
-    if (!loans_.contains(code)) {
-      chosen = code;
-      break;
+  {
+    std::lock_guard guard(lock_);
+    for (uint32_t code : spare_) {
+      if (!loans_.contains(code)) {
+        chosen = code;
+        break;
+      }
     }
-  }
-  if (!chosen) {
-    // Every code is out: take back this agent's least recently used one.
-    for (const auto& [code, loan] : loans_) {
-      if (loan.agent == agent && (!chosen || loan.used < loans_.at(*chosen).used)) chosen = code;
+    if (!chosen) {
+      // Every code is out: take back this agent's least recently used one.
+      for (const auto& [code, loan] : loans_) {
+        if (loan.agent == agent && (!chosen || loan.used < loans_.at(*chosen).used)) chosen = code;
+      }
+      if (!chosen) return std::nullopt;
+      std::this_thread::sleep_until(loans_.at(*chosen).used + settle);
     }
-    if (!chosen) return std::nullopt;
-    std::this_thread::sleep_until(loans_.at(*chosen).used + settle);
+    map(*chosen, keysym);
+    loans_[*chosen] = {agent, keysym, std::chrono::steady_clock::now()};
   }
-  map(*chosen, keysym);
-  loans_[*chosen] = {agent, keysym, std::chrono::steady_clock::now()};
+  // Clients read the new mapping when its notice reaches them; a key sent sooner types
+  // nothing in some (Chromium lost the first of them).
+  std::this_thread::sleep_for(firstUse);
   return chosen;
 }
 

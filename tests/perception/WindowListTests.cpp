@@ -36,7 +36,8 @@ class FakeHelper {
 
 TEST(WindowListHelper, ServesTheDesktopsWindowListThroughThePipe) {
   setenv("TARNWICK_PLATFORM", "sim", 1);
-  WindowListTransport transport(tarnwickExecutable(), {"window-list"});
+  // Generous: the first answer includes the helper's start, slow under the thread sanitizer.
+  WindowListTransport transport(tarnwickExecutable(), {"window-list"}, 10.0);
   auto list = transport.copy(0, 0);
   ASSERT_TRUE(list);
   ASSERT_EQ(list->size(), 3u) << "the demo desktop's three windows";

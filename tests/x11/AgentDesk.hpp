@@ -85,8 +85,7 @@ class AgentDesk : public DesktopSuite {
     relay_.reset();
     resident_.reset();
     user_.reset();
-    for (const auto& app : desktop_->workspace().runningApplications())
-      if (app.executable.ends_with("gtk3-widget-factory")) desktop_->workspace().requestQuit(app.pid);
+    quitAndAwait("gtk3-widget-factory");
     folder_.reset();
     closeDesktop();
   }

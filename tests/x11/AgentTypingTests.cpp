@@ -225,3 +225,50 @@ TEST_F(AgentTyping, MousepadTakesLinesAndTabsAndCmdSSavesThem) {
   EXPECT_TRUE(after.active == before.active || after.active.ends_with("# 0x0")) << after.active;
   desktop_->workspace().requestQuit(editor->pid);
 }
+
+namespace {
+
+// A browser on a local page, started by launch_app, with the user typing into their window.
+class BrowserTyping : public AgentDesk, public ::testing::WithParamInterface<std::string> {
+ protected:
+  static std::optional<WindowInfo> pageWindow() {
+    for (const auto& each : Apps::frontToBack())
+      if (each.title.starts_with("Local form") && each.layer == 0 && each.isOnScreen) return each;
+    return std::nullopt;
+  }
+};
+
+}  // namespace
+
+TEST_P(BrowserTyping, APageFieldGetsExactlyTheAgentsTextAndTheUserExactlyTheirs) {
+  tool("launch_app", {{"app", fixtures + GetParam()}, {"open", "file://" + fixtures + "form.html"}});
+  ASSERT_TRUE(eventually([] { return pageWindow().has_value(); }, std::chrono::seconds(30)));
+  const pid_t browser = pageWindow()->pid;
+  // A new browser window takes the focus as it maps; the user takes it back.
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  ASSERT_TRUE(eventually([] {
+    run("xdotool windowactivate --sync " + userWindowID());
+    return std::stoul(run("xdotool getwindowfocus")) == std::stoul(userWindowID());
+  }));
+  const std::string app = std::to_string(browser);
+  const std::string state = tool("get_app_state", {{"app", app}});
+  std::smatch field;
+  ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(\[(\d+)\] text field "Name")re"))) << state;
+  tool("click", {{"app", app}, {"element_index", std::stoll(field[1])}});
+  const UserSide before;
+  auto typing = userTypes("typing beside a browser");
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", app}, {"key", "ctrl+a BackSpace"}})), "Pressed ctrl+a BackSpace.");
+  EXPECT_EQ(firstLine(tool("type_text", {{"app", app}, {"text", "Grüße, Welt! 42 € (ok)"}})), "Typed 22 characters.");
+  const std::string after = tool("get_app_state", {{"app", app}});
+  EXPECT_NE(after.find("text field \"Name\" value=\"Grüße, Welt! 42 € (ok)\""), std::string::npos) << after;
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "typing beside a browser"; })) << readFile(typedFile());
+  const UserSide user;
+  EXPECT_EQ(user.pointer, before.pointer);
+  EXPECT_EQ(user.focus, before.focus);
+  desktop_->workspace().requestQuit(browser);
+  eventually([] { return !pageWindow(); }, std::chrono::seconds(10));
+}
+
+INSTANTIATE_TEST_SUITE_P(Browsers, BrowserTyping, ::testing::Values("chromium", "firefox-esr"),
+                         [](const auto& info) { return info.param == "chromium" ? "Chromium" : "Firefox"; });

@@ -23,6 +23,18 @@ class DesktopSuite : public ::testing::Test {
     Platform::install(nullptr);
     desktop_.reset();
   }
+  // The first running app whose executable ends with the name.
+  static std::optional<pid_t> runningApp(const std::string& executable) {
+    for (const auto& app : desktop_->workspace().runningApplications())
+      if (app.executable.ends_with(executable)) return app.pid;
+    return std::nullopt;
+  }
+  // Asks the app to quit and waits until it is gone (10 s at most): a single-instance app
+  // started again meanwhile would hand over to the quitting one and exit.
+  static void quitAndAwait(const std::string& executable) {
+    if (auto pid = runningApp(executable)) desktop_->workspace().requestQuit(*pid);
+    eventually([&] { return !runningApp(executable); }, std::chrono::seconds(10));
+  }
 
   static inline std::shared_ptr<X11Desktop> desktop_;
 };

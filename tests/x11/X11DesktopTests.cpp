@@ -34,16 +34,11 @@ class RealDesktop : public DesktopSuite {
     ASSERT_TRUE(eventually([] { return factoryWindow().has_value(); })) << "the widget factory never showed a window";
   }
   static void TearDownTestSuite() {
-    if (auto pid = factoryPid()) desktop_->workspace().requestQuit(*pid);
+    quitAndAwait(factory);
     closeDesktop();
   }
 
-  static std::optional<pid_t> factoryPid() {
-    for (const auto& app : desktop_->workspace().runningApplications()) {
-      if (app.executable.ends_with(factory)) return app.pid;
-    }
-    return std::nullopt;
-  }
+  static std::optional<pid_t> factoryPid() { return runningApp(factory); }
   // The frontmost window on screen that passes the test.
   static std::optional<WindowInfo> firstWindow(const std::function<bool(const WindowInfo&)>& wanted) {
     for (const auto& entry : WindowList::copy(WindowListOption::onScreenOnly)) {
