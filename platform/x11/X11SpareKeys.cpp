@@ -1,19 +1,27 @@
 #include "platform/x11/X11SpareKeys.hpp"
 
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <thread>
 
 namespace {
 
-// A mapping is never changed sooner than this after its key was used.
+// A mapping is never changed sooner than this after its key was used,
 constexpr auto settle = std::chrono::milliseconds(60);
-// And never used sooner than this after it was made.
+// and never used sooner than this after it was made.
 constexpr auto firstUse = std::chrono::milliseconds(80);
+// The root window's note of the codes out on loan: pairs of lending process and code.
+constexpr const char* loansProperty = "_TARNWICK_LENT_KEYCODES";
 
 }  // namespace
 
 X11SpareKeys::X11SpareKeys(std::shared_ptr<X11Display> display) : display_(std::move(display)) {
+  recoverAbandoned();
   std::lock_guard xlock(display_->lock());
   Display* d = display_->raw();
   int low = 0, high = 0, perCode = 0;
@@ -43,8 +51,47 @@ void X11SpareKeys::map(uint32_t code, uint32_t keysym) {
   // Both levels alike, so a held Shift never changes what the key types.
   KeySym symbols[2] = {keysym, keysym};
   XChangeKeyboardMapping(display_->raw(), static_cast<int>(code), 2, symbols, 1);
+  auto noted = notedLoans();
+  const unsigned long self = static_cast<unsigned long>(getpid());
+  std::erase(noted, std::pair<unsigned long, unsigned long>(self, code));
+  if (keysym != NoSymbol) noted.emplace_back(self, code);
+  noteLoans(noted);
   XSync(display_->raw(), False);
   ++remaps_;
+}
+
+std::vector<std::pair<unsigned long, unsigned long>> X11SpareKeys::notedLoans() {
+  const auto items = display_->longs(display_->root(), loansProperty, XA_CARDINAL);
+  std::vector<std::pair<unsigned long, unsigned long>> loans;
+  for (size_t i = 0; i + 1 < items.size(); i += 2) loans.emplace_back(items[i], items[i + 1]);
+  return loans;
+}
+
+void X11SpareKeys::noteLoans(const std::vector<std::pair<unsigned long, unsigned long>>& loans) {
+  const Atom property = display_->atom(loansProperty);
+  if (loans.empty()) {
+    XDeleteProperty(display_->raw(), display_->root(), property);
+    return;
+  }
+  std::vector<long> items;
+  for (const auto& [process, code] : loans) items.insert(items.end(), {long(process), long(code)});
+  XChangeProperty(display_->raw(), display_->root(), property, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(items.data()), int(items.size()));
+}
+
+void X11SpareKeys::recoverAbandoned() {
+  std::lock_guard xlock(display_->lock());
+  auto noted = notedLoans();
+  const auto gone = [](const auto& loan) { return kill(pid_t(loan.first), 0) != 0 && errno == ESRCH; };
+  if (std::none_of(noted.begin(), noted.end(), gone)) return;
+  for (const auto& loan : noted) {
+    if (!gone(loan)) continue;
+    KeySym none[2] = {NoSymbol, NoSymbol};
+    XChangeKeyboardMapping(display_->raw(), int(loan.second), 2, none, 1);
+  }
+  std::erase_if(noted, gone);
+  noteLoans(noted);
+  XSync(display_->raw(), False);
 }
 
 std::optional<uint32_t> X11SpareKeys::lent(Agent agent, uint32_t keysym) {

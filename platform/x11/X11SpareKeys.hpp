@@ -15,7 +15,9 @@
 // the keymap lacks (or one Qt would read with the wrong modifiers). A lent code keeps
 // its character for the rest of the agent's call and is given back at its end: every
 // remap notifies every client, and a mapping restored within ~10 ms of its key loses the
-// character. The user's keymap is as it was after every call.
+// character. The user's keymap is as it was after every call. Codes out on loan are noted
+// on the root window with the lending process, so that codes a killed process left mapped
+// are cleared by the next process that opens the desktop.
 //
 // Lock order: the X11Input lock, then lock_, then the display's lock.
 class X11SpareKeys {
@@ -42,6 +44,11 @@ class X11SpareKeys {
     std::chrono::steady_clock::time_point used;
   };
   void map(uint32_t code, uint32_t keysym);
+  // The (process, code) pairs noted on the root window; the display's lock held.
+  std::vector<std::pair<unsigned long, unsigned long>> notedLoans();
+  void noteLoans(const std::vector<std::pair<unsigned long, unsigned long>>& loans);
+  // Clears the codes of processes that are gone; before the spare codes are counted.
+  void recoverAbandoned();
 
   std::shared_ptr<X11Display> display_;
   std::mutex lock_;

@@ -68,14 +68,15 @@ class AgentDesk : public DesktopSuite {
     ASSERT_TRUE(waitForSocket(folder_->file("agent.sock")));
     relay_ = newRelay("desktop-test");
   }
-  static std::map<std::string, std::string> environment() {
-    return {{"TARNWICK_SOCKET", folder_->file("agent.sock")},
+  static std::map<std::string, std::string> environment(const std::string& socket = "agent.sock") {
+    return {{"TARNWICK_SOCKET", folder_->file(socket)},
             {"XDG_STATE_HOME", folder_->file("state")},
             {"TMPDIR", folder_->path()}};
   }
-  // Another agent: an MCP client's relay, initialized.
-  static std::unique_ptr<ChildProcess> newRelay(const std::string& client) {
-    auto relay = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"mcp"}, environment());
+  // Another agent: an MCP client's relay, initialized, of the resident app on the socket.
+  static std::unique_ptr<ChildProcess> newRelay(const std::string& client, const std::string& socket = "agent.sock") {
+    auto relay =
+        std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"mcp"}, environment(socket));
     callOn(*relay, "initialize", {{"protocolVersion", "2025-06-18"}, {"capabilities", Json::object()},
                                   {"clientInfo", {{"name", client}, {"version", "1"}}}});
     relay->writeLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");

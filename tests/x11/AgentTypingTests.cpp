@@ -2,6 +2,8 @@
 // types into their own window.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <regex>
 #include <thread>
 
@@ -188,6 +190,32 @@ TEST_F(AgentTyping, TwoAgentsTypeIntoTwoAppsAtOnceAndADroppedConnectionStillRest
   second.reset();
   EXPECT_TRUE(eventually([&] { return keymap() == keysBefore; }, std::chrono::seconds(20)))
       << "the user's keymap is restored after the connection ends";
+}
+
+TEST_F(AgentTyping, KeycodesAKilledResidentAppLeftMappedAreClearedWhenTheNextOneOpensTheDesktop) {
+  const auto keysBefore = keymap();
+  auto resident = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"},
+                                                 environment("doomed.sock"));
+  ASSERT_TRUE(waitForSocket(folder_->file("doomed.sock")));
+  auto agent = newRelay("doomed", "doomed.sock");
+  ASSERT_FALSE(clickFactoryField([&](const std::string& name, Json arguments) {
+                 return toolOn(*agent, name, std::move(arguments));
+               }).empty());
+  agent->writeLine(Json{{"jsonrpc", "2.0"}, {"id", 9002}, {"method", "tools/call"},
+                        {"params", {{"name", "type_text"},
+                                    {"arguments", {{"app", "gtk3-widget-factory"}, {"text", "äöü € Ω ✓ ∑ ≈ ∞ …"}}}}}}
+                       .dump());
+  ASSERT_TRUE(eventually([&] { return keymap() != keysBefore; })) << "keyless characters are on lent codes";
+  resident->signal(SIGKILL);
+  resident->wait();
+  EXPECT_NE(keymap(), keysBefore) << "nobody gave them back";
+
+  ChildProcess next(tarnwickExecutable(), {"serve"}, environment("doomed.sock"));
+  ASSERT_TRUE(waitForSocket(folder_->file("doomed.sock")));
+  auto again = newRelay("next", "doomed.sock");
+  toolOn(*again, "list_apps", Json::object());
+  EXPECT_TRUE(eventually([&] { return keymap() == keysBefore; })) << "the user's keymap is whole again";
+  tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "ctrl+a BackSpace"}});
 }
 
 TEST_F(AgentTyping, MousepadTakesLinesAndTabsAndCmdSSavesThem) {
