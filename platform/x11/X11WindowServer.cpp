@@ -55,18 +55,8 @@ std::optional<pid_t> X11WindowServer::frontProcess() {
 
 std::optional<pid_t> X11WindowServer::keyFocusProcess() {
   std::lock_guard guard(display_->lock());
-  ::Window focus = 0;
-  int revert = 0;
-  XGetInputFocus(display_->raw(), &focus, &revert);
-  // The focus is often a child of the app's window: walk up to one that names its process.
-  for (int depth = 0; focus > PointerRoot && depth < 16; ++depth) {
-    if (auto pid = pidOf(focus)) return pid;
-    ::Window rootReturn = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display_->raw(), focus, &rootReturn, &parent, &children, &count)) break;
-    if (children != nullptr) XFree(children);
-    if (parent == rootReturn) break;
-    focus = parent;
+  if (auto named = X11Windows::focusedAncestor(*display_, [this](::Window window) { return pidOf(window).has_value(); })) {
+    return pidOf(*named);
   }
   auto active = X11Windows::activeWindow(*display_);
   return active ? pidOf(*active) : std::nullopt;

@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace X11Windows {
 namespace {
@@ -86,14 +87,12 @@ long currentDesktop(X11Display& display) {
   return current ? long(*current) : -1;
 }
 
-// The managed window that holds the core keyboard focus, or one of its children does.
-std::optional<::Window> focusedClient(X11Display& display) {
+std::optional<::Window> focusedAncestor(X11Display& display, const std::function<bool(::Window)>& wanted) {
   ::Window focus = 0;
   int revert = 0;
   XGetInputFocus(display.raw(), &focus, &revert);
-  const auto clients = display.longs(display.root(), "_NET_CLIENT_LIST", XA_WINDOW);
   for (int depth = 0; focus > PointerRoot && depth < 16; ++depth) {
-    if (std::find(clients.begin(), clients.end(), long(focus)) != clients.end()) return focus;
+    if (wanted(focus)) return focus;
     ::Window rootReturn = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
     if (!XQueryTree(display.raw(), focus, &rootReturn, &parent, &children, &count)) break;
@@ -108,8 +107,12 @@ std::optional<::Window> activeWindow(X11Display& display) {
   auto active = display.longs(display.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW);
   if (!active.empty() && active.front() != 0) return ::Window(active.front());
   // Window managers clear it when any master keyboard's focus leaves a window, although
-  // the user's keyboard stays where it was: the user's focus then tells the front window.
-  return focusedClient(display);
+  // the user's keyboard stays where it was: the managed window holding the user's focus
+  // then tells the front window.
+  const auto clients = display.longs(display.root(), "_NET_CLIENT_LIST", XA_WINDOW);
+  return focusedAncestor(display, [&](::Window window) {
+    return std::find(clients.begin(), clients.end(), long(window)) != clients.end();
+  });
 }
 
 std::vector<X11Window> stack(X11Display& display) {

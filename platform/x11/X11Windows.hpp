@@ -2,6 +2,8 @@
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,5 +36,8 @@ namespace X11Windows {
 std::vector<X11Window> stack(X11Display& display);
 long currentDesktop(X11Display& display);
 std::optional<::Window> activeWindow(X11Display& display);
+// The core keyboard focus or the nearest of its ancestors that passes the test: the focus
+// is often a child of the window that matters.
+std::optional<::Window> focusedAncestor(X11Display& display, const std::function<bool(::Window)>& wanted);
 
 }  // namespace X11Windows

@@ -16,6 +16,7 @@
 #include "tests/support/Eventually.hpp"
 #include "tests/support/TempDirectory.hpp"
 #include "tests/x11/AgentDesk.hpp"
+#include "tests/x11/ElementSearch.hpp"
 
 namespace {
 
@@ -35,17 +36,7 @@ std::optional<Listed> firstCheckBox(const std::string& state) {
 }
 
 std::optional<int64_t> checkBoxValue(pid_t pid, const std::string& title) {
-  std::function<std::optional<AXElement>(const AXElement&, int)> find = [&](const AXElement& root, int depth)
-      -> std::optional<AXElement> {
-    if (depth > 30) return std::nullopt;
-    for (const auto& child : AX::children(root)) {
-      if (AX::attribute<std::string>(child, "AXRole") == "AXCheckBox" && AX::attribute<std::string>(child, "AXTitle") == title)
-        return child;
-      if (auto deeper = find(child, depth + 1)) return deeper;
-    }
-    return std::nullopt;
-  };
-  auto box = find(AX::application(pid), 0);
+  auto box = ElementSearch::withRole(AX::application(pid), "AXCheckBox", title);
   return box ? AX::attribute<int64_t>(*box, "AXValue") : std::nullopt;
 }
 

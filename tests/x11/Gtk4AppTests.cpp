@@ -6,6 +6,7 @@
 #include "kit/tools/Engine.hpp"
 #include "tests/support/Eventually.hpp"
 #include "tests/x11/DesktopSuite.hpp"
+#include "tests/x11/ElementSearch.hpp"
 
 namespace {
 
@@ -19,14 +20,6 @@ class Gtk4App : public LaunchedAppSuite {
     return std::nullopt;
   }
 
-  static std::optional<AXElement> first(const AXElement& root, const std::string& role, int depth = 0) {
-    if (depth > 40) return std::nullopt;
-    for (const auto& child : AX::children(root)) {
-      if (AX::attribute<std::string>(child, "AXRole") == role) return child;
-      if (auto found = first(child, role, depth + 1)) return found;
-    }
-    return std::nullopt;
-  }
   static std::optional<Rect> frameOf(const AXElement& element) {
     auto position = AX::attribute<Point>(element, "AXPosition");
     auto size = AX::attribute<Size>(element, "AXSize");
@@ -47,7 +40,7 @@ TEST_F(Gtk4App, ControlsAreListedWhereTheWindowShowsThemWithoutTypeNamesForLabel
   ASSERT_TRUE(eventually([&] {
     state = engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
     return state.find("incrementor value=\"50\"") != std::string::npos;
-  }, std::chrono::seconds(20))) << state;
+  }, std::chrono::seconds(45))) << state;
   EXPECT_EQ(state.find("\"Gtk"), std::string::npos) << "a type name is no label: " << state;
   EXPECT_NE(state.find("check box \"checkbutton\""), std::string::npos) << state;
   EXPECT_NE(state.find("text field value=\"comboboxentry\""), std::string::npos) << "an entry's text: " << state;
@@ -63,7 +56,7 @@ TEST_F(Gtk4App, ControlsAreListedWhereTheWindowShowsThemWithoutTypeNamesForLabel
   EXPECT_LE(frame->size.width, window->frame.size.width);
   EXPECT_NEAR(frame->origin.x + frame->size.width / 2, window->frame.origin.x + window->frame.size.width / 2, 1);
   EXPECT_NEAR(frame->origin.y + frame->size.height / 2, window->frame.origin.y + window->frame.size.height / 2, 1);
-  const auto spin = first(root, "AXIncrementor");
+  const auto spin = ElementSearch::withRole(root, "AXIncrementor");
   ASSERT_TRUE(spin);
   const auto spinFrame = frameOf(*spin);
   ASSERT_TRUE(spinFrame);

@@ -19,6 +19,7 @@
 #include "tests/x11/DesktopSuite.hpp"
 #include "tests/support/DecodedJPEG.hpp"
 #include "tests/support/Eventually.hpp"
+#include "tests/x11/ElementSearch.hpp"
 
 namespace {
 
@@ -64,28 +65,15 @@ class RealDesktop : public DesktopSuite {
 };
 
 // Depth first, the first element with this role and a title.
-std::optional<AXElement> firstTitled(const AXElement& root, const std::string& role, int depth = 0) {
-  if (depth > 40) return std::nullopt;
-  for (const auto& child : AX::children(root)) {
-    if (AX::attribute<std::string>(child, "AXRole") == role && !AX::attribute<std::string>(child, "AXTitle").value_or("").empty() &&
-        AX::frame(child)) {
-      return child;
-    }
-    if (auto found = firstTitled(child, role, depth + 1)) return found;
-  }
-  return std::nullopt;
+std::optional<AXElement> firstTitled(const AXElement& root, const std::string& role) {
+  return ElementSearch::first(root, [&](const AXElement& element) {
+    return ElementSearch::hasRole(element, role) && !AX::attribute<std::string>(element, "AXTitle").value_or("").empty() &&
+           AX::frame(element);
+  });
 }
 
-std::optional<AXElement> findTitled(const AXElement& root, const std::string& role, const std::string& title,
-                                    int depth = 0) {
-  if (depth > 40) return std::nullopt;
-  for (const auto& child : AX::children(root)) {
-    if (AX::attribute<std::string>(child, "AXRole") == role && AX::attribute<std::string>(child, "AXTitle") == title) {
-      return child;
-    }
-    if (auto found = findTitled(child, role, title, depth + 1)) return found;
-  }
-  return std::nullopt;
+std::optional<AXElement> findTitled(const AXElement& root, const std::string& role, const std::string& title) {
+  return ElementSearch::withRole(root, role, title);
 }
 
 // Mean difference per channel of two equally large areas, one in each image.
