@@ -182,7 +182,7 @@ TEST_F(AgentTyping, TwoAgentsTypeIntoTwoAppsAtOnceAndADroppedConnectionStillRest
       << "the user's keymap is restored after the connection ends";
 }
 
-TEST_F(AgentTyping, KeycodesAKilledResidentAppLeftMappedAreClearedWhenTheNextOneOpensTheDesktop) {
+TEST_F(AgentTyping, KeycodesAKilledResidentAppLeftMappedAreClearedByTheNextProcessToOpenTheDesktop) {
   const auto keysBefore = keymap();
   auto resident = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"},
                                                  environment("doomed.sock"));
@@ -203,11 +203,9 @@ TEST_F(AgentTyping, KeycodesAKilledResidentAppLeftMappedAreClearedWhenTheNextOne
   agent.reset();
   EXPECT_NE(keymap(), keysBefore) << "nobody gave them back";
 
-  ChildProcess next(tarnwickExecutable(), {"serve"}, environment("doomed.sock"));
-  ASSERT_TRUE(waitForSocket(folder_->file("doomed.sock")));
-  auto again = newRelay("next", "doomed.sock");
-  toolOn(*again, "list_apps", Json::object());
-  EXPECT_TRUE(eventually([&] { return keymap() == keysBefore; })) << "the user's keymap is whole again";
+  // The next process to open the desktop: a resident app at its first call, a helper, this test.
+  X11Desktop::open().reset();
+  EXPECT_EQ(keymap(), keysBefore) << "the user's keymap is whole again";
   tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "ctrl+a BackSpace"}});
 }
 
