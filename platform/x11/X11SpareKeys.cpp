@@ -51,17 +51,16 @@ void X11SpareKeys::map(uint32_t code, uint32_t keysym) {
   // Both levels alike, so a held Shift never changes what the key types.
   KeySym symbols[2] = {keysym, keysym};
   // Noted before a code is mapped and forgotten after it is cleared, so that a process
-  // killed at any moment leaves every code it mapped noted.
+  // killed at any moment leaves every code it mapped noted: the server carries out one
+  // connection's requests in order, so one flush at the end keeps that order.
   auto noted = notedLoans();
   const std::pair<unsigned long, unsigned long> loan(static_cast<unsigned long>(getpid()), code);
   std::erase(noted, loan);
   if (keysym != NoSymbol) {
     noted.push_back(loan);
     noteLoans(noted);
-    XSync(display_->raw(), False);
   }
   XChangeKeyboardMapping(display_->raw(), static_cast<int>(code), 2, symbols, 1);
-  XSync(display_->raw(), False);
   if (keysym == NoSymbol) noteLoans(noted);
   XSync(display_->raw(), False);
   ++remaps_;
