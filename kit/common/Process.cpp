@@ -89,26 +89,40 @@ Spawned start(const Command& command) {
   auto argv = pointers(argvText);
   auto envp = pointers(envText);
 
-  // A detached start reports the grandchild's pid first; then comes the exec errno, if
-  // any, through a pipe that exec closes.
+  // The exec errno, if any, comes through a pipe that exec closes. A detached start
+  // reports the grandchild's pid through a second pipe: on one pipe the grandchild's
+  // errno could arrive before its pid.
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return {std::nullopt, errno};
-  pid_t child = fork();
-  if (child < 0) {
+  int pidReport[2] = {-1, -1};
+  if (command.detached && pipe2(pidReport, O_CLOEXEC) != 0) {
     const int error = errno;
     close(report[0]);
     close(report[1]);
     return {std::nullopt, error};
   }
+  const auto closeBoth = [](int* ends) {
+    for (int i = 0; i < 2; ++i)
+      if (ends[i] >= 0) close(ends[i]);
+  };
+  pid_t child = fork();
+  if (child < 0) {
+    const int error = errno;
+    closeBoth(report);
+    closeBoth(pidReport);
+    return {std::nullopt, error};
+  }
   if (child == 0) {
     close(report[0]);
     if (command.detached) {
+      close(pidReport[0]);
       setsid();
       pid_t grandchild = fork();
       if (grandchild != 0) {
-        Files::writeAll(report[1], &grandchild, sizeof grandchild);
+        Files::writeAll(pidReport[1], &grandchild, sizeof grandchild);
         _exit(0);
       }
+      close(pidReport[1]);
     }
     become(command, argv.data(), envp.data(), report[1]);
   }
@@ -116,7 +130,9 @@ Spawned start(const Command& command) {
   pid_t started = child;
   bool reported = true;
   if (command.detached) {
-    reported = readAll(report[0], &started, sizeof started) && started > 0;
+    close(pidReport[1]);
+    reported = readAll(pidReport[0], &started, sizeof started) && started > 0;
+    close(pidReport[0]);
     while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
   }
