@@ -8,6 +8,7 @@
 
 #include "app/MoveOffer.hpp"
 #include "app/StartupAlert.hpp"
+#include "kit/backstage/Backstage.hpp"
 #include "kit/bridge/WebBridge.hpp"
 #include "kit/bridge/WebControl.hpp"
 #include "kit/common/Language.hpp"
@@ -55,6 +56,7 @@ void AppDelegate::start() {
   }
   server_ = std::move(server);
   Log::info(Log::app, "Listening on " + server_->path());
+  Backstage::shared().open();
   followWebBridgeSetting();
   if (connectClients_) connectAgents();
   else if (interactive_) showConnectionHelp();
@@ -107,6 +109,13 @@ void AppDelegate::waitForQuit() {
   while (sigwait(&quit, &received) != 0) {
   }
   Log::info(Log::app, "Quitting on signal " + std::to_string(received));
+  // Windows parked on the invisible display go home first; when they cannot, the app
+  // keeps running rather than strand them.
+  while (!Backstage::shared().closeAll()) {
+    Log::error(Log::app, "Quit cancelled: windows on the backstage did not return");
+    while (sigwait(&quit, &received) != 0) {
+    }
+  }
   // Connection threads are still running; skipping static destructors keeps them safe.
   std::_Exit(0);
 }

@@ -67,4 +67,16 @@ inline constexpr Text captureRefused{
     "Audio Recording). ",
     "Tarnwick cannot capture windows on this display (it needs the X Composite extension). "};
 
+inline constexpr Text hiddenAppNotRestored{
+    "This app is hidden. macOS unhide can create windows on the user's displays, so Tarnwick cannot restore it with "
+    "background isolation.",
+    "This app is hidden. Showing it again maps its windows on the user's displays, so Tarnwick cannot restore it "
+    "with background isolation."};
+
+inline constexpr Text minimizedNotRestored{
+    "Background restoration of minimized windows is not enabled: Dock animation, activation and the return position "
+    "have not been verified. Restore the window before operating it in the background.",
+    "Background restoration of minimized windows is not enabled: activation and the return position have not been "
+    "verified. Restore the window before operating it in the background."};
+
 }  // namespace PlatformTexts

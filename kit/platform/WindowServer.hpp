@@ -34,6 +34,7 @@ struct DisplayInfo {
   uint32_t id = 0;
   Rect frame;  // global screen points
   bool isMain = false;
+  bool isInvisible = false;  // the invisible display covered windows are operated on
 };
 
 // The window server: the stack of windows, who is in front, Spaces and displays.
@@ -56,4 +57,10 @@ class WindowServer {
   virtual std::optional<WindowNumber> frontWindow() = 0;
   // Makes the window front again as the user's own pager would; false when it could not be asked.
   virtual bool activate(WindowNumber window) = 0;
+
+  // The invisible display: an area beside the real displays that no user sees, where
+  // windows stay mapped, drawn and operable. None when this desktop cannot have one.
+  // Once created it is listed by displays() until removed or lost.
+  virtual std::optional<DisplayInfo> createInvisibleDisplay(Size) { return std::nullopt; }
+  virtual void removeInvisibleDisplay(uint32_t) {}
 };

@@ -31,7 +31,7 @@ ToolResult Engine::launchApp(const std::string& query, const std::optional<std::
 ToolResult Engine::getAppState(const std::string& appName, std::optional<WindowNumber> windowID, bool changesOnly) {
   const RunningApp app = Apps::resolve(appName);
   Backstage& backstage = Backstage::shared();
-  const WindowInfo window = backstage.admit(Apps::targetWindow(app, windowID));
+  const WindowInfo window = backstage.admit(Apps::targetWindow(app, windowID), session->id);
   const StageNotes stage{backstage.isGuest(window.id), backstage.recoveryStatus()};
   StateReport report = AppStateReport::read(app, window, changesOnly, session->snapshot(app.pid, window.id),
                                             session->nextElementIndex, stage);
@@ -72,9 +72,20 @@ Engine::Target Engine::inputTarget(const std::string& appName, std::optional<Win
     auto still = latest ? AfterAction::ownWindow(latest->window.id, app.pid) : std::nullopt;
     window = still && (still->isOnScreen || Apps::isOnAnotherSpace(*still)) ? *still : Apps::mainWindow(app);
   }
-  window = Backstage::shared().admit(window);
+  window = onStage(app, window);
   lastInputWindow = window.id;
   return {app, window, session->snapshot(app.pid, window.id)};
+}
+
+WindowInfo Engine::onStage(const RunningApp& app, const WindowInfo& window) {
+  if (Apps::isProtected(app)) return window;
+  WindowInfo staged = Backstage::shared().admit(window, session->id);
+  // The agent's cursor stays over the same spot of a window that moved.
+  if (session->pointer && window.frame.contains(*session->pointer)) {
+    session->pointer->x += staged.frame.origin.x - window.frame.origin.x;
+    session->pointer->y += staged.frame.origin.y - window.frame.origin.y;
+  }
+  return staged;
 }
 
 void Engine::checkInputAllowed(const RunningApp& app) {

@@ -58,6 +58,8 @@ class Engine {
     bool mayCover(Point point) const;
   };
   static Surroundings surroundings(const Target& target);
+  // The window to act on: parked on the invisible display when the user's windows cover it.
+  WindowInfo onStage(const RunningApp& app, const WindowInfo& window);
   // The menu or popover that holds the point, else the target window.
   static WindowInfo windowAt(Point point, const Target& target, const Surroundings& around);
   // Whether a press at the point would reach another app's window instead.

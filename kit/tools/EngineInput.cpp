@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kit/backstage/Backstage.hpp"
 #include "kit/common/ToolError.hpp"
 #include "kit/input/HumanMotion.hpp"
 #include "kit/input/InputLocks.hpp"
@@ -14,6 +15,7 @@
 
 Engine::~Engine() {
   if (sentInput_) SharedKeyWindow::shared().endSession(session->id);
+  Backstage::shared().agentLeft(session->id);
 }
 
 ElementRecord Engine::element(int64_t index, const Target& target) const {

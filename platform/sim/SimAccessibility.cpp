@@ -68,7 +68,7 @@ AXStatus SimAccessibility::setAttribute(const AXElement& element, const std::str
   if (!node.settable.contains(name)) return AXError::attributeUnsupported;
   for (auto& window : model_.windows) {
     if (window.node != id) continue;
-    if (name == "AXPosition" && std::holds_alternative<Point>(value)) window.traits.frame.origin = std::get<Point>(value);
+    if (name == "AXPosition" && std::holds_alternative<Point>(value)) model_.moveWindow(window, std::get<Point>(value));
     if (name == "AXSize" && std::holds_alternative<Size>(value)) window.traits.frame.size = std::get<Size>(value);
     if (name == "AXMinimized" && std::holds_alternative<bool>(value)) window.traits.minimized = std::get<bool>(value);
     return AXError::success;

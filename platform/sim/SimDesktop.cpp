@@ -81,7 +81,10 @@ void SimDesktop::moveToFront(WindowNumber window) {
 
 void SimDesktop::setWindowFrame(WindowNumber window, Rect frame) {
   std::lock_guard guard(model_.lock);
-  if (auto* found = model_.window(window)) found->traits.frame = frame;
+  if (auto* found = model_.window(window)) {
+    model_.moveWindow(*found, frame.origin);
+    found->traits.frame.size = frame.size;
+  }
 }
 
 void SimDesktop::setMinimized(WindowNumber window, bool minimized) {
@@ -205,4 +208,14 @@ std::optional<AgentInput::Agent> SimDesktop::clientPointer(pid_t pid) const {
 bool SimDesktop::agentRemoved(AgentInput::Agent agent) const {
   std::lock_guard guard(model_.lock);
   return model_.removedAgents.contains(agent);
+}
+
+void SimDesktop::loseInvisibleDisplays() {
+  std::lock_guard guard(model_.lock);
+  std::erase_if(model_.displays, [](const DisplayInfo& display) { return display.isInvisible; });
+}
+
+void SimDesktop::refuseInvisibleDisplays() {
+  std::lock_guard guard(model_.lock);
+  model_.refuseInvisibleDisplay = true;
 }

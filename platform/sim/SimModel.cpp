@@ -211,3 +211,16 @@ std::vector<std::function<void()>> SimModel::advance(double seconds) {
   }
   return due;
 }
+
+void SimModel::moveWindow(Window& window, Point origin) {
+  const double dx = origin.x - window.traits.frame.origin.x, dy = origin.y - window.traits.frame.origin.y;
+  window.traits.frame.origin = origin;
+  std::function<void(NodeID)> shift = [&](NodeID id) {
+    Node& node = nodes.at(id);
+    if (auto position = node.attributes.find("AXPosition"); position != node.attributes.end()) {
+      if (auto* point = std::get_if<Point>(&position->second)) *point = {point->x + dx, point->y + dy};
+    }
+    for (NodeID child : node.children) shift(child);
+  };
+  for (NodeID child : nodes.at(window.node).children) shift(child);
+}

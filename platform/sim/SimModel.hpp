@@ -10,6 +10,7 @@
 #include "kit/platform/AXTypes.hpp"
 #include "kit/platform/AgentInput.hpp"
 #include "kit/platform/WindowInfo.hpp"
+#include "kit/platform/WindowServer.hpp"
 #include "platform/sim/SimTraits.hpp"
 
 // The simulated desktop's state and the rules it keeps (what AXWindows lists, what is
@@ -71,6 +72,8 @@ struct SimModel {
   std::vector<Window> windows;  // front to back
   std::vector<SimTraits::Installed> installed;
   std::set<SpaceID> visibleSpaces{1};
+  std::vector<DisplayInfo> displays{{1, {{0, 0}, {1440, 900}}, true}};
+  bool refuseInvisibleDisplay = false;
   std::optional<pid_t> front;
   int remoteTokenRequests = 0;
 
@@ -94,6 +97,8 @@ struct SimModel {
   NodeID newNode(pid_t pid, const std::string& role, std::optional<NodeID> parent);
   void eraseNode(NodeID node);
   Window* window(WindowNumber number);
+  // Moves the window and everything drawn in it.
+  void moveWindow(Window& window, Point origin);
 
   const Node* find(const AXElement& element) const;
   const Window* windowOf(const Node& node) const;

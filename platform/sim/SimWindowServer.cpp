@@ -70,3 +70,27 @@ bool SimWindowServer::activate(WindowNumber number) {
   std::rotate(windows.begin(), found, found + 1);
   return true;
 }
+
+std::vector<DisplayInfo> SimWindowServer::displays() {
+  std::lock_guard guard(model_.lock);
+  return model_.displays;
+}
+
+std::optional<DisplayInfo> SimWindowServer::createInvisibleDisplay(Size size) {
+  std::lock_guard guard(model_.lock);
+  if (model_.refuseInvisibleDisplay) return std::nullopt;
+  double right = 0;
+  uint32_t id = 0xAC01;
+  for (const auto& display : model_.displays) {
+    right = std::max(right, display.frame.origin.x + display.frame.size.width);
+    if (display.isInvisible) id = std::max(id, display.id + 1);
+  }
+  DisplayInfo invisible{id, {{right, 0}, size}, false, true};
+  model_.displays.push_back(invisible);
+  return invisible;
+}
+
+void SimWindowServer::removeInvisibleDisplay(uint32_t id) {
+  std::lock_guard guard(model_.lock);
+  std::erase_if(model_.displays, [&](const DisplayInfo& display) { return display.isInvisible && display.id == id; });
+}

@@ -2,7 +2,7 @@
 #include "kit/platform/WindowServer.hpp"
 #include "platform/sim/SimModel.hpp"
 
-// The simulated window stack, Spaces and one display.
+// The simulated window stack, Spaces, one display and an invisible one on request.
 class SimWindowServer : public WindowServer {
  public:
   explicit SimWindowServer(SimModel& model) : model_(model) {}
@@ -12,10 +12,12 @@ class SimWindowServer : public WindowServer {
   std::optional<pid_t> keyFocusProcess() override { return frontProcess(); }
   std::vector<SpaceID> spaces(WindowNumber window) override;
   std::set<SpaceID> visibleSpaces() override;
-  std::vector<DisplayInfo> displays() override { return {{1, {{0, 0}, {1440, 900}}, true}}; }
+  std::vector<DisplayInfo> displays() override;
   std::optional<WindowInfo> windowAt(Point point) override;
   std::optional<WindowNumber> frontWindow() override;
   bool activate(WindowNumber window) override;
+  std::optional<DisplayInfo> createInvisibleDisplay(Size size) override;
+  void removeInvisibleDisplay(uint32_t id) override;
 
  private:
   SimModel& model_;
