@@ -72,19 +72,26 @@ void Backstage::adopt() {
   // An invisible display left by a run that was killed is ours from now on.
   for (const auto& display : desktop_->windowServer().displays())
     if (display.isInvisible) display_ = display;
+  if (opened_) recover();
+}
+
+void Backstage::recover() {
+  try {
+    for (auto& entry : BackstageJournal::load()) pendingRecovery_[entry.windowID] = entry;
+  } catch (const std::exception& error) {
+    journalReadError_ = "The backstage recovery journal could not be read; it was left unchanged.";
+    Log::error(Log::backstage, std::string("Could not read backstage recovery journal: ") + error.what());
+  }
+  recoverUnchangedWindows();
 }
 
 void Backstage::open(bool housekeeping) {
   {
     std::lock_guard guard(lock_);
-    adopt();
-    try {
-      for (auto& entry : BackstageJournal::load()) pendingRecovery_[entry.windowID] = entry;
-    } catch (const std::exception& error) {
-      journalReadError_ = "The backstage recovery journal could not be read; it was left unchanged.";
-      Log::error(Log::backstage, std::string("Could not read backstage recovery journal: ") + error.what());
-    }
-    if (desktop_) recoverUnchangedWindows();
+    opened_ = true;
+    // Adopting a desktop recovers its windows, also one found later.
+    if (Platform::desktopIfAny() != desktop_) adopt();
+    else if (desktop_) recover();
   }
   if (housekeeping) startTimer();
 }

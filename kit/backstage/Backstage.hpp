@@ -63,6 +63,7 @@ class Backstage {
   void persistGuests();
   void persistBestEffort();
   std::vector<RecoveryEntry> journalEntries() const;
+  void recover();  // reads the journal and returns what can be verified
   void recoverUnchangedWindows();
   void sendHomeWhenUserFronts(double now);
   void rescueLandedWindows(double now);
@@ -74,6 +75,7 @@ class Backstage {
   std::map<WindowNumber, Guest> guests_;
   std::map<WindowNumber, RecoveryEntry> pendingRecovery_;
   std::optional<std::string> journalReadError_, journalWriteError_;
+  bool opened_ = false;
   bool quitting_ = false;
   bool quitCancelled_ = false;
   double lastPlacement_ = -1e9;

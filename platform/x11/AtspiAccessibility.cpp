@@ -494,7 +494,12 @@ AXStatus AtspiAccessibility::setAttribute(const AXElement& element, const std::s
 AXStatus AtspiAccessibility::set(Reading& reading, const std::string& name, const AXValue& value) {
   GError* error = nullptr;
   gboolean done = FALSE;
-  if (name == "AXValue" && std::holds_alternative<std::string>(value) && reading.editableText() != nullptr) {
+  if (name == "AXPosition" && std::holds_alternative<Point>(value)) {
+    // Windows are placed by the window manager; AT-SPI cannot move them.
+    auto number = numberOf(reading);
+    if (!number || !hooks_.moveWindow) return AXError::attributeUnsupported;
+    return hooks_.moveWindow(*number, std::get<Point>(value)) ? AXError::success : AXError::cannotComplete;
+  } else if (name == "AXValue" && std::holds_alternative<std::string>(value) && reading.editableText() != nullptr) {
     done = atspi_editable_text_set_text_contents(reading.editableText(), std::get<std::string>(value).c_str(), &error);
   } else if (name == "AXValue" && reading.value() != nullptr &&
              (std::holds_alternative<double>(value) || std::holds_alternative<int64_t>(value))) {

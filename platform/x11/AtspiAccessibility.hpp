@@ -26,6 +26,7 @@ class AtspiAccessibility : public Accessibility {
   struct Hooks {
     std::function<std::vector<WindowCandidate>(pid_t)> windowsOf;
     std::function<bool(pid_t)> isHidden;  // every window of the app is iconic
+    std::function<bool(WindowNumber, Point)> moveWindow;  // the frame's top-left to the point
   };
 
   // None when there is no accessibility bus.

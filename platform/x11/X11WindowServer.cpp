@@ -1,6 +1,11 @@
 #include "platform/x11/X11WindowServer.hpp"
 
+#include "platform/x11/X11InvisibleDisplay.hpp"
+
+#include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>
+
+#include <cmath>
 
 namespace {
 
@@ -83,26 +88,55 @@ std::set<SpaceID> X11WindowServer::visibleSpaces() {
 std::vector<DisplayInfo> X11WindowServer::displays() {
   std::lock_guard guard(display_->lock());
   std::vector<DisplayInfo> found;
+  const Atom invisible = display_->atom(X11InvisibleDisplay::monitorName);
   int count = 0;
+  uint32_t next = 1;
   if (XRRMonitorInfo* monitors = XRRGetMonitors(display_->raw(), display_->root(), True, &count)) {
     for (int i = 0; i < count; ++i) {
       const XRRMonitorInfo& monitor = monitors[i];
-      found.push_back({uint32_t(i + 1),
+      const bool ours = monitor.name == invisible;
+      found.push_back({ours ? X11InvisibleDisplay::id : next++,
                        {{double(monitor.x), double(monitor.y)}, {double(monitor.width), double(monitor.height)}},
-                       bool(monitor.primary)});
+                       bool(monitor.primary) && !ours, ours});
     }
     XRRFreeMonitors(monitors);
   }
-  if (found.empty()) {
+  if (std::none_of(found.begin(), found.end(), [](const DisplayInfo& d) { return !d.isInvisible; })) {
     Screen* screen = DefaultScreenOfDisplay(display_->raw());
-    found.push_back({1, {{0, 0}, {double(WidthOfScreen(screen)), double(HeightOfScreen(screen))}}, true});
+    found.push_back({next, {{0, 0}, {double(WidthOfScreen(screen)), double(HeightOfScreen(screen))}}, true});
   }
-  if (std::none_of(found.begin(), found.end(), [](const DisplayInfo& d) { return d.isMain; })) found.front().isMain = true;
+  if (std::none_of(found.begin(), found.end(), [](const DisplayInfo& d) { return d.isMain; })) {
+    std::find_if(found.begin(), found.end(), [](const DisplayInfo& d) { return !d.isInvisible; })->isMain = true;
+  }
   return found;
+}
+
+std::optional<DisplayInfo> X11WindowServer::createInvisibleDisplay(Size size) {
+  std::lock_guard guard(display_->lock());
+  auto frame = X11InvisibleDisplay::create(*display_, size);
+  if (!frame) return std::nullopt;
+  return DisplayInfo{X11InvisibleDisplay::id, *frame, false, true};
+}
+
+void X11WindowServer::removeInvisibleDisplay(uint32_t id) {
+  if (id != X11InvisibleDisplay::id) return;
+  std::lock_guard guard(display_->lock());
+  X11InvisibleDisplay::remove(*display_);
 }
 
 std::optional<WindowInfo> X11WindowServer::windowAt(Point point) {
   std::lock_guard guard(display_->lock());
+  // The server keeps every pointer, agents' too, on the areas its CRTCs drive: a press
+  // elsewhere would land at the edge of one of them.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - reachableRead_ > std::chrono::seconds(1)) {
+    reachable_ = X11InvisibleDisplay::pointerAreas(*display_);
+    reachableRead_ = now;
+  }
+  if (!reachable_.empty() &&
+      std::none_of(reachable_.begin(), reachable_.end(), [&](const Rect& area) { return area.contains(point); })) {
+    return std::nullopt;
+  }
   // The server's own answer honours stacking and input shapes; it names the frame.
   ::Window child = 0;
   int x = 0, y = 0;
@@ -112,7 +146,6 @@ std::optional<WindowInfo> X11WindowServer::windowAt(Point point) {
     return std::nullopt;
   }
   // Pointer paths ask this for every sample: frames map to their windows from a short-lived table.
-  const auto now = std::chrono::steady_clock::now();
   if (!frames_.contains(child) || now - framesRead_ > std::chrono::seconds(1)) {
     frames_.clear();
     for (const auto& window : X11Windows::stack(*display_)) {
@@ -151,4 +184,28 @@ bool X11WindowServer::activate(WindowNumber window) {
                          &event) != 0;
   XFlush(display_->raw());
   return sent;
+}
+
+bool X11WindowServer::move(WindowNumber window, Point to) {
+  std::lock_guard guard(display_->lock());
+  const int x = int(std::lround(to.x)), y = int(std::lround(to.y));
+  if (display_->longs(display_->root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty()) {
+    XMoveWindow(display_->raw(), window, x, y);
+  } else {
+    // North-west gravity puts the frame's outer corner, decorations included, at the point.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = display_->atom("_NET_MOVERESIZE_WINDOW");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = NorthWestGravity | (1 << 8) | (1 << 9) | (2 << 12);  // x and y, from a pager
+    event.xclient.data.l[1] = x;
+    event.xclient.data.l[2] = y;
+    if (!XSendEvent(display_->raw(), display_->root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+                    &event)) {
+      return false;
+    }
+  }
+  XFlush(display_->raw());
+  return true;
 }

@@ -21,6 +21,10 @@ class X11WindowServer : public WindowServer {
   std::optional<WindowInfo> windowAt(Point point) override;
   std::optional<WindowNumber> frontWindow() override;
   bool activate(WindowNumber window) override;
+  std::optional<DisplayInfo> createInvisibleDisplay(Size size) override;
+  void removeInvisibleDisplay(uint32_t id) override;
+  // Moves the window's frame to the point as a pager would; false when it cannot be asked.
+  bool move(WindowNumber window, Point to);
 
   // The stack, front to back, read under the display's lock.
   std::vector<X11Window> stack();
@@ -31,4 +35,7 @@ class X11WindowServer : public WindowServer {
   // Top-level frames and the windows in them, for windowAt; guarded by the display's lock.
   std::map<::Window, WindowInfo> frames_;
   std::chrono::steady_clock::time_point framesRead_;
+  // Where pointers can go: the areas the CRTCs drive; guarded by the display's lock.
+  std::vector<Rect> reachable_;
+  std::chrono::steady_clock::time_point reachableRead_;
 };

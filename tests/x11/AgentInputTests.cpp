@@ -21,24 +21,8 @@
 namespace {
 
 class AgentClicks : public AgentDesk {};
-
-// The element line of the first check box in a state: its index, title and pixel frame.
-struct Listed {
-  std::string index, title;
-  double x = 0, y = 0;
-};
-std::optional<Listed> firstCheckBox(const std::string& state) {
-  std::smatch found;
-  std::regex line(R"re(\[(\d+)\] check box "([^"]+)"[^\n]*@(\d+),(\d+) (\d+)x(\d+))re");
-  if (!std::regex_search(state, found, line)) return std::nullopt;
-  return Listed{found[1], found[2], std::stod(found[3]) + std::stod(found[5]) / 2,
-                std::stod(found[4]) + std::stod(found[6]) / 2};
-}
-
-std::optional<int64_t> checkBoxValue(pid_t pid, const std::string& title) {
-  auto box = ElementSearch::withRole(AX::application(pid), "AXCheckBox", title);
-  return box ? AX::attribute<int64_t>(*box, "AXValue") : std::nullopt;
-}
+using ElementSearch::checkBoxValue;
+using ElementSearch::firstCheckBox;
 
 }  // namespace
 

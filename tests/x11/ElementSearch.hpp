@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <optional>
+#include <regex>
 #include <string>
 
 #include "kit/perception/AX.hpp"
@@ -29,6 +30,24 @@ inline std::optional<AXElement> withRole(const AXElement& root, const std::strin
   return first(root, [&](const AXElement& element) {
     return hasRole(element, role) && (!title || AX::attribute<std::string>(element, "AXTitle") == *title);
   });
+}
+
+// The element line of the first check box in a state: its index, title and pixel frame.
+struct Listed {
+  std::string index, title;
+  double x = 0, y = 0;
+};
+inline std::optional<Listed> firstCheckBox(const std::string& state) {
+  std::smatch found;
+  std::regex line(R"re(\[(\d+)\] check box "([^"]+)"[^\n]*@(\d+),(\d+) (\d+)x(\d+))re");
+  if (!std::regex_search(state, found, line)) return std::nullopt;
+  return Listed{found[1], found[2], std::stod(found[3]) + std::stod(found[5]) / 2,
+                std::stod(found[4]) + std::stod(found[6]) / 2};
+}
+
+inline std::optional<int64_t> checkBoxValue(pid_t pid, const std::string& title) {
+  auto box = ElementSearch::withRole(AX::application(pid), "AXCheckBox", title);
+  return box ? AX::attribute<int64_t>(*box, "AXValue") : std::nullopt;
 }
 
 }  // namespace ElementSearch

@@ -1,0 +1,130 @@
+// Windows the user's own window covers entirely are operated on the invisible display and
+// come back where they were.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <regex>
+#include <thread>
+
+#include "kit/backstage/Backstage.hpp"
+#include "kit/perception/AX.hpp"
+#include "tests/x11/AgentDesk.hpp"
+#include "tests/x11/ElementSearch.hpp"
+
+namespace {
+
+class CoveredWindows : public AgentDesk {
+ protected:
+  // The user's window grows over the whole screen and has the focus.
+  void SetUp() override {
+    // Pointers stay on the areas CRTCs drive; without such room beside the user's
+    // monitor there is no invisible display to park windows on.
+    if (run("xrandr | head -1").find("maximum 1600 x") != std::string::npos)
+      GTEST_SKIP() << "this X server has no room beside its monitor that pointers reach";
+    AgentDesk::SetUp();
+    run("xdotool windowmove --sync " + userWindowID() + " 0 0");
+    run("xdotool windowsize --sync " + userWindowID() + " 1600 1000");
+    run("xdotool windowactivate --sync " + userWindowID());
+  }
+  void TearDown() override {
+    if (IsSkipped()) return;
+    run("xdotool windowsize --sync " + userWindowID() + " 400 120");
+    run("xdotool windowmove --sync " + userWindowID() + " 700 0");
+  }
+  static std::optional<Rect> frameOf(WindowNumber number) {
+    auto found = Apps::window(number);
+    return found ? std::optional(found->frame) : std::nullopt;
+  }
+  static std::string monitors() { return run("xrandr --listmonitors"); }
+};
+
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+std::optional<std::string> fieldText(pid_t pid) {
+  auto field = ElementSearch::withRole(AX::application(pid), "AXTextField");
+  return field ? AX::attribute<std::string>(*field, "AXValue") : std::nullopt;
+}
+
+}  // namespace
+
+TEST_F(CoveredWindows, AnAgentTogglesACheckBoxAndTypesBehindTheUsersWindowWhichStaysInFront) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const Rect home = factory->frame;
+  const UserSide before;
+  auto typing = userTypes("typed by the user meanwhile");
+
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  EXPECT_NE(state.find("keeps it on an invisible display"), std::string::npos) << state;
+  EXPECT_NE(monitors().find("TARNWICK"), std::string::npos) << monitors();
+  auto box = ElementSearch::firstCheckBox(state);
+  ASSERT_TRUE(box);
+  auto value = ElementSearch::checkBoxValue(factory->pid, box->title);
+  ASSERT_TRUE(value);
+  std::string result = tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});
+  EXPECT_TRUE(result.starts_with("Clicked at that point.")) << result;
+  EXPECT_TRUE(eventually([&] { return ElementSearch::checkBoxValue(factory->pid, box->title) == 1 - *value; }));
+
+  std::smatch field;
+  ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(\[(\d+)\] text field)re"))) << state;
+  tool("click", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(field[1])}});
+  tool("press_key", {{"app", "gtk3-widget-factory"}, {"key", "ctrl+a BackSpace"}});
+  EXPECT_EQ(firstLine(tool("type_text", {{"app", "gtk3-widget-factory"}, {"text", "Hinter dem Vorhang 42"}})),
+            "Typed 21 characters.");
+  EXPECT_EQ(fieldText(factory->pid), "Hinter dem Vorhang 42");
+  typing.wait();
+  EXPECT_EQ(UserSide(), before);
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "typed by the user meanwhile"; }))
+      << "the user's text: " << readFile(typedFile());
+
+  // The agent's connection ends: the window is back where it was, under the user's window.
+  relay_ = newRelay("desktop-test");
+  EXPECT_TRUE(eventually([&] { return frameOf(factory->id) == home; })) << "still at " << frameOf(factory->id)->origin.x;
+  EXPECT_EQ(UserSide(), before);
+  tool("click", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(box->index)}});  // as it was
+}
+
+TEST_F(CoveredWindows, WindowsParkedByAKilledResidentAppAreBroughtHomeByTheNextStart) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const Rect home = factory->frame;
+  auto resident = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"},
+                                                 environment("doomed.sock"));
+  ASSERT_TRUE(waitForSocket(folder_->file("doomed.sock")));
+  auto agent = newRelay("doomed", "doomed.sock");
+  toolOn(*agent, "get_app_state", {{"app", "gtk3-widget-factory"}});
+  ASSERT_TRUE(eventually([&] { return frameOf(factory->id) != home; })) << "parked";
+  // The relay is frozen first: it would start a resident app again at once.
+  agent->signal(SIGSTOP);
+  resident->signal(SIGKILL);
+  resident->wait();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_NE(frameOf(factory->id), home) << "nobody brought it back yet";
+
+  const auto restarted = std::chrono::steady_clock::now();
+  resident = std::make_unique<ChildProcess>(tarnwickExecutable(), std::vector<std::string>{"serve"},
+                                            environment("doomed.sock"));
+  EXPECT_TRUE(eventually([&] { return frameOf(factory->id) == home; }, std::chrono::seconds(5)));
+  EXPECT_LT(std::chrono::steady_clock::now() - restarted, std::chrono::seconds(2));
+  agent.reset();
+  resident->signal(SIGTERM);
+  resident->wait();
+  EXPECT_EQ(monitors().find("TARNWICK"), std::string::npos) << "a clean quit removes the display: " << monitors();
+}
+
+TEST_F(CoveredWindows, AHundredAdmissionsAndReturnsLoseNoWindowAndLeaveNoMonitor) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const Rect home = factory->frame;
+  Backstage& backstage = Backstage::shared();
+  for (int round = 0; round < 100; ++round) {
+    const WindowInfo parked = backstage.admit(*factory, 7);
+    ASSERT_NE(parked.frame.origin, home.origin) << "round " << round;
+    ASSERT_TRUE(backstage.isGuest(factory->id));
+    backstage.agentLeft(7);
+    ASSERT_EQ(frameOf(factory->id), home) << "round " << round;
+  }
+  EXPECT_TRUE(backstage.closeAll());
+  EXPECT_EQ(monitors().find("TARNWICK"), std::string::npos) << monitors();
+  EXPECT_NE(run("xdpyinfo | grep dimensions").find(" 1600x1000 "), std::string::npos) << "the screen shrank back";
+}
