@@ -324,12 +324,18 @@ void Backstage::applyDisplayLoss() {
 void Backstage::tick() {
   std::lock_guard guard(lock_);
   adopt();
-  if (!desktop_ || guests_.empty()) return;
+  if (!desktop_) return;
+  // Windows of an earlier run may be listed only a moment after the start.
+  const double now = Platform::clock().now();
+  if (!pendingRecovery_.empty() && now - lastRecovery_ >= 1) {
+    lastRecovery_ = now;
+    recoverUnchangedWindows();
+  }
+  if (guests_.empty()) return;
   applyDisplayLoss();
   const size_t before = guests_.size();
   std::erase_if(guests_, [](const auto& entry) { return !Apps::window(entry.first); });
   if (guests_.size() != before) persistBestEffort();
-  const double now = Platform::clock().now();
   sendHomeWhenUserFronts(now);
   rescueLandedWindows(now);
   if (guests_.empty()) quitCancelled_ = false;

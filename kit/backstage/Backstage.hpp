@@ -79,6 +79,7 @@ class Backstage {
   bool quitting_ = false;
   bool quitCancelled_ = false;
   double lastPlacement_ = -1e9;
+  double lastRecovery_ = -1e9;
   std::optional<std::pair<pid_t, double>> frontGuestApp_;  // pid and since when
 
   std::mutex timerLock_;
