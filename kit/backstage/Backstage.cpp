@@ -316,8 +316,18 @@ void Backstage::applyDisplayLoss() {
   if (!display_ || InvisibleDisplay::listed(display_->id)) return;
   Log::error(Log::backstage, "Backstage display " + std::to_string(display_->id) + " was lost");
   display_.reset();
-  // Where the guests went is no longer known: they stay in the journal, unresolved.
-  for (const auto& entry : journalEntries()) pendingRecovery_[entry.windowID] = entry;
+  // Windows still there with their process go home; where the others went is not known,
+  // so they stay in the journal, unresolved.
+  std::vector<WindowNumber> all;
+  for (const auto& [number, guest] : guests_) {
+    auto window = Apps::window(number);
+    if (window && window->pid == guest.pid) all.push_back(number);
+  }
+  returnGuests(all, Platform::clock().now() + moveTime);
+  for (const auto& [number, guest] : guests_) {
+    pendingRecovery_[number] = {guest.window, guest.pid, guest.processLaunchDate, guest.home.origin,
+                                guest.parkedFrame, guest.restoreMinimized};
+  }
   guests_.clear();
 }
 

@@ -213,12 +213,19 @@ TEST(BackstageRecovery, AJournalOfAnotherVersionIsLeftAloneAndReported) {
   EXPECT_EQ(Files::read(BackstageJournal::path()), future);
 }
 
-TEST(BackstageRecovery, LosingTheDisplayKeepsItsGuestsAsUnresolvedRecords) {
+TEST(BackstageRecovery, LosingTheDisplayBringsItsGuestsHomeAndKeepsTheLostOnesAsUnresolved) {
   CoveredEditor desk;
+  pid_t notes = desk.scene->addApp({.name = "Notes"});
+  WindowNumber note = desk.scene->addWindow(notes, {.title = "n", .frame = {{120, 120}, {300, 300}}});
+  desk.scene->moveToFront(desk.terminalWindow);
   desk.scene.call("get_app_state", {{"app", "Editor"}});
+  desk.scene.call("get_app_state", {{"app", "Notes"}});
   ASSERT_EQ(desk.editorOrigin(), stage);
+  ASSERT_TRUE(Backstage::shared().isGuest(note));
+  desk.scene->closeWindow(note);  // gone with the display: nothing left to verify
   desk.scene->loseInvisibleDisplays();
   Backstage::shared().tick();
+  EXPECT_EQ(desk.editorOrigin(), home);
   EXPECT_FALSE(Backstage::shared().isGuest(desk.editorWindow));
   auto status = Backstage::shared().recoveryStatus();
   ASSERT_TRUE(status);

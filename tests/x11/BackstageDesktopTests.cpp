@@ -8,6 +8,7 @@
 
 #include "kit/backstage/Backstage.hpp"
 #include "kit/perception/AX.hpp"
+#include "platform/x11/X11InvisibleDisplay.hpp"
 #include "tests/x11/AgentDesk.hpp"
 #include "tests/x11/ElementSearch.hpp"
 
@@ -111,6 +112,19 @@ TEST_F(CoveredWindows, WindowsParkedByAKilledResidentAppAreBroughtHomeByTheNextS
   resident->signal(SIGTERM);
   resident->wait();
   EXPECT_EQ(monitors().find("TARNWICK"), std::string::npos) << "a clean quit removes the display: " << monitors();
+}
+
+TEST_F(CoveredWindows, AnotherProgramRemovingTheMonitorSendsItsGuestsHome) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const Rect home = factory->frame;
+  Backstage& backstage = Backstage::shared();
+  ASSERT_NE(backstage.admit(*factory, 8).frame.origin, home.origin);
+  run(std::string("xrandr --delmonitor ") + X11InvisibleDisplay::monitorName);
+  backstage.tick();
+  EXPECT_EQ(frameOf(factory->id), home);
+  EXPECT_FALSE(backstage.isGuest(factory->id));
+  EXPECT_EQ(backstage.recoveryStatus(), std::nullopt);
 }
 
 TEST_F(CoveredWindows, AHundredAdmissionsAndReturnsLoseNoWindowAndLeaveNoMonitor) {
