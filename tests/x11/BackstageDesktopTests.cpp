@@ -1,6 +1,7 @@
 // Windows the user's own window covers entirely are operated on the invisible display and
 // come back where they were.
 #include <gtest/gtest.h>
+#include <X11/Xlib.h>
 #include <signal.h>
 
 #include <regex>
@@ -125,6 +126,40 @@ TEST_F(CoveredWindows, AnotherProgramRemovingTheMonitorSendsItsGuestsHome) {
   EXPECT_EQ(frameOf(factory->id), home);
   EXPECT_FALSE(backstage.isGuest(factory->id));
   EXPECT_EQ(backstage.recoveryStatus(), std::nullopt);
+}
+
+// Asks the window manager to maximise the window or restore it, as its title bar button would.
+void setMaximized(const std::string& window, bool maximized) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_TRUE(display);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = std::stoul(window);
+  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = maximized ? 1 : 0;  // add or remove
+  event.xclient.data.l[1] = long(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+  event.xclient.data.l[2] = long(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+  event.xclient.data.l[3] = 2;
+  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XCloseDisplay(display);
+}
+
+TEST_F(CoveredWindows, AWindowTheUserMaximisesDuringAStayFillsOnlyTheirMonitor) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  Backstage& backstage = Backstage::shared();
+  ASSERT_NE(backstage.admit(*factory, 6).frame.origin, factory->frame.origin);
+  run("xdotool windowsize --sync " + userWindowID() + " 400 120");
+  setMaximized(userWindowID(), true);
+  auto user = titled("User notes");
+  EXPECT_TRUE(eventually([&] { return (user = titled("User notes")) && user->frame.size.width > 1000; }));
+  ASSERT_TRUE(user);
+  EXPECT_LE(user->frame.origin.x + user->frame.size.width, 1600) << "width " << user->frame.size.width;
+  backstage.agentLeft(6);
+  EXPECT_EQ(frameOf(factory->id), factory->frame);
+  setMaximized(userWindowID(), false);
+  EXPECT_TRUE(eventually([&] { return (user = titled("User notes")) && user->frame.size.width < 1000; }));
 }
 
 TEST_F(CoveredWindows, AHundredAdmissionsAndReturnsLoseNoWindowAndLeaveNoMonitor) {
