@@ -152,6 +152,7 @@ WindowInfo Backstage::admit(const WindowInfo& window, uint64_t agent) {
               .agents = {agent}};
   if (auto app = runningApp(window.pid); app && app->launchDate > 0) guest.processLaunchDate = app->launchDate;
   guests_[window.id] = guest;
+  lastUserPress_ = std::max(lastUserPress_, clock.now());  // earlier presses were not for it
   try {
     persistGuests();
   } catch (const std::exception& error) {
@@ -347,6 +348,7 @@ void Backstage::tick() {
   std::erase_if(guests_, [](const auto& entry) { return !Apps::window(entry.first); });
   if (guests_.size() != before) persistBestEffort();
   sendHomeWhenUserFronts(now);
+  sendHomeWhereTheUserClicks();
   rescueLandedWindows(now);
   if (guests_.empty()) quitCancelled_ = false;
 }
@@ -370,6 +372,32 @@ void Backstage::sendHomeWhenUserFronts(double now) {
     if (guest.pid == front->pid) theirs.push_back(number);
   frontGuestApp_.reset();
   returnGuests(theirs, now + moveTime);
+}
+
+// A press where a guest would be seen, were it home, is the user reaching for it.
+void Backstage::sendHomeWhereTheUserClicks() {
+  AgentInput* input = desktop_->input();
+  auto press = input ? input->userLastPress() : std::nullopt;
+  if (!press) return;
+  const double pressedAt = Platform::clock().now() - press->secondsAgo;
+  if (pressedAt <= lastUserPress_) return;
+  lastUserPress_ = pressedAt;
+  const auto stack = Apps::frontToBack();
+  std::vector<WindowNumber> reached;
+  for (const auto& [number, guest] : guests_) {
+    if (!guest.home.contains(press->point)) continue;
+    bool hidden = false;
+    for (const auto& window : stack) {
+      if (window.id == number) break;
+      if (window.isOnScreen && !guests_.contains(window.id) && window.layer < dockLayer &&
+          window.frame.contains(press->point))
+        hidden = true;
+    }
+    if (!hidden) reached.push_back(number);
+  }
+  if (reached.empty()) return;
+  Log::info(Log::backstage, "The user clicked where window " + std::to_string(reached.front()) + " belongs");
+  returnGuests(reached, Platform::clock().now() + moveTime);
 }
 
 // A window a guest's app opened on the invisible display belongs where the user sees it.

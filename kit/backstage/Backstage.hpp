@@ -66,6 +66,7 @@ class Backstage {
   void recover();  // reads the journal and returns what can be verified
   void recoverUnchangedWindows();
   void sendHomeWhenUserFronts(double now);
+  void sendHomeWhereTheUserClicks();
   void rescueLandedWindows(double now);
   void startTimer();
 
@@ -80,6 +81,7 @@ class Backstage {
   bool quitCancelled_ = false;
   double lastPlacement_ = -1e9;
   double lastRecovery_ = -1e9;
+  double lastUserPress_ = -1e9;  // the press already looked at
   std::optional<std::pair<pid_t, double>> frontGuestApp_;  // pid and since when
 
   std::mutex timerLock_;

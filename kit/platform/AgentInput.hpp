@@ -31,6 +31,12 @@ struct AgentEvent {
 // What the user did with their own devices.
 enum class UserInputKind { key, modifier, button };
 
+// Where the user's pointer was when they last pressed a button, and how long ago.
+struct UserPress {
+  Point point;
+  double secondsAgo = 0;
+};
+
 // Each agent's own pointer and keyboard, separate from the user's, and what the user is
 // doing with theirs. Agents are named by their session ids.
 class AgentInput {
@@ -57,6 +63,8 @@ class AgentInput {
   // Seconds since the user's last button or modifier press: the input that changes
   // which window the user works in (typing alone does not).
   virtual double userIdleSinceClick() = 0;
+  // The user's last button press; none before the first, or where it cannot be known.
+  virtual std::optional<UserPress> userLastPress() { return std::nullopt; }
   // Called on a background thread for each of the user's key and button presses.
   virtual void watchUser(std::function<void(UserInputKind)> callback) = 0;
   // Another program has taken the whole keyboard (a password prompt).

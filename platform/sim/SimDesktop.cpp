@@ -177,9 +177,28 @@ void SimDesktop::userPresses(UserInputKind kind) {
 void SimDesktop::userClicks(WindowNumber window) {
   {
     std::lock_guard guard(model_.lock);
-    if (const SimModel::Window* found = model_.window(window)) model_.front = found->pid;
+    if (const SimModel::Window* found = model_.window(window)) {
+      model_.front = found->pid;
+      model_.lastUserPressPoint = found->traits.frame.center();
+      model_.lastUserPressTime = model_.now;
+    }
   }
   moveToFront(window);
+  userPresses(UserInputKind::button);
+}
+
+void SimDesktop::userClicksAt(Point point) {
+  std::optional<WindowNumber> hit;
+  {
+    std::lock_guard guard(model_.lock);
+    model_.lastUserPressPoint = point;
+    model_.lastUserPressTime = model_.now;
+    if (const SimModel::Window* found = model_.windowAt(point)) {
+      model_.front = found->pid;
+      hit = found->id;
+    }
+  }
+  if (hit) moveToFront(*hit);
   userPresses(UserInputKind::button);
 }
 

@@ -86,6 +86,12 @@ double SimInput::userIdleSinceClick() {
   return model_.now - model_.lastUserClick;
 }
 
+std::optional<UserPress> SimInput::userLastPress() {
+  std::lock_guard guard(model_.lock);
+  if (!model_.lastUserPressPoint) return std::nullopt;
+  return UserPress{*model_.lastUserPressPoint, model_.now - model_.lastUserPressTime};
+}
+
 void SimInput::watchUser(std::function<void(UserInputKind)> callback) {
   std::lock_guard guard(model_.lock);
   model_.userWatcher = std::move(callback);

@@ -15,6 +15,7 @@ class SimInput : public AgentInput {
   void removeAgent(Agent agent) override;
   double userIdleSeconds() override;
   double userIdleSinceClick() override;
+  std::optional<UserPress> userLastPress() override;
   void watchUser(std::function<void(UserInputKind)> callback) override;
 
   static constexpr const char* pointerClick = "pointer click";

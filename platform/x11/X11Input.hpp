@@ -33,6 +33,7 @@ class X11Input : public AgentInput {
   void removeAgent(Agent agent) override;
   double userIdleSeconds() override { return watch_.idleSeconds(); }
   double userIdleSinceClick() override { return watch_.idleSinceClick(); }
+  std::optional<UserPress> userLastPress() override { return watch_.lastPress(); }
   void watchUser(std::function<void(UserInputKind)> callback) override { watch_.setCallback(std::move(callback)); }
 
   // The name prefix of this process's agent masters: "tarnwick-<pid>-".

@@ -86,9 +86,11 @@ void X11UserWatch::handle(XEvent& event) {
   const bool key = event.xcookie.evtype == XI_RawKeyPress;
   std::function<void(UserInputKind)> callback;
   UserInputKind kind = UserInputKind::button;
+  bool userButton = false;
   {
     std::lock_guard guard(lock_);
     if (!agentSources_.contains(raw->sourceid)) {
+      userButton = !key;
       lastPress_ = monotonic();
       callback = callback_;
       if (key) kind = modifierKeys_.contains(raw->detail) ? UserInputKind::modifier : UserInputKind::key;
@@ -96,5 +98,23 @@ void X11UserWatch::handle(XEvent& event) {
     }
   }
   XFreeEventData(display_, &event.xcookie);
+  if (userButton) notePressPoint();
   if (callback) callback(kind);
+}
+
+// Raw events carry no position: the user's pointer is asked right after the press.
+void X11UserWatch::notePressPoint() {
+  ::Window root = 0, child = 0;
+  int rootX = 0, rootY = 0, x = 0, y = 0;
+  unsigned mask = 0;
+  if (!XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rootX, &rootY, &x, &y, &mask)) return;
+  std::lock_guard guard(lock_);
+  pressPoint_ = Point{double(rootX), double(rootY)};
+  pressTime_ = monotonic();
+}
+
+std::optional<UserPress> X11UserWatch::lastPress() const {
+  std::lock_guard guard(lock_);
+  if (!pressPoint_) return std::nullopt;
+  return UserPress{*pressPoint_, monotonic() - pressTime_};
 }

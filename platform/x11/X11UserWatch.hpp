@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -24,10 +25,13 @@ class X11UserWatch {
   double idleSeconds() const;
   // Seconds since the user's last button or modifier press; a large value before the first.
   double idleSinceClick() const;
+  // Where the user's pointer was at their last button press, and how long ago.
+  std::optional<UserPress> lastPress() const;
 
  private:
   void run();
   void handle(XEvent& event);
+  void notePressPoint();
 
   Display* display_ = nullptr;
   int opcode_ = 0;
@@ -37,6 +41,8 @@ class X11UserWatch {
   std::function<void(UserInputKind)> callback_;
   std::set<int> agentSources_;
   std::set<int> modifierKeys_;
+  std::optional<Point> pressPoint_;
+  double pressTime_ = 0;
   std::atomic<double> lastClick_{-1};
   std::atomic<double> lastPress_{-1};  // the watch's start at first: earlier input is unknown
 };

@@ -146,6 +146,22 @@ TEST(Backstage, TheUserBringingTheAppToTheFrontTakesItsWindowsHome) {
   EXPECT_FALSE(Backstage::shared().isGuest(desk.editorWindow));
 }
 
+TEST(Backstage, AClickWhereTheWindowWouldShowTakesItHomeAndAClickOnTheUsersWindowDoesNot) {
+  CoveredEditor desk;
+  desk.scene.call("get_app_state", {{"app", "Editor"}});
+  ASSERT_EQ(desk.editorOrigin(), stage);
+  desk.scene->clock().sleep(0.1);
+  desk.scene->userClicksAt({400, 300});  // on the terminal, which covers where the editor belongs
+  Backstage::shared().tick();
+  EXPECT_EQ(desk.editorOrigin(), stage);
+
+  desk.scene->setWindowFrame(desk.terminalWindow, {{900, 0}, {500, 400}});  // the user moves it aside
+  desk.scene->clock().sleep(0.1);
+  desk.scene->userClicksAt({400, 300});  // the bare desktop where the editor would be
+  Backstage::shared().tick();
+  EXPECT_EQ(desk.editorOrigin(), home);
+}
+
 TEST(Backstage, ANewWindowTheGuestOpensOnTheStageIsMovedToTheMainDisplay) {
   CoveredEditor desk;
   desk.scene.call("get_app_state", {{"app", "Editor"}});

@@ -38,6 +38,15 @@ class CoveredWindows : public AgentDesk {
     return found ? std::optional(found->frame) : std::nullopt;
   }
   static std::string monitors() { return run("xrandr --listmonitors"); }
+  // The widget factory as it was before this agent parked it; none when it was not parked.
+  static std::optional<WindowInfo> parkedFactory(uint64_t agent) {
+    auto factory = window("gtk3-widget-factory");
+    if (!factory || Backstage::shared().admit(*factory, agent).frame.origin == factory->frame.origin) return std::nullopt;
+    return factory;
+  }
+  static void userClicksAt(Point point) {
+    run("xdotool mousemove " + std::to_string(int(point.x)) + " " + std::to_string(int(point.y)) + " click 1");
+  }
 };
 
 std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
@@ -116,16 +125,34 @@ TEST_F(CoveredWindows, WindowsParkedByAKilledResidentAppAreBroughtHomeByTheNextS
 }
 
 TEST_F(CoveredWindows, AnotherProgramRemovingTheMonitorSendsItsGuestsHome) {
-  auto factory = window("gtk3-widget-factory");
+  auto factory = parkedFactory(8);
   ASSERT_TRUE(factory);
   const Rect home = factory->frame;
   Backstage& backstage = Backstage::shared();
-  ASSERT_NE(backstage.admit(*factory, 8).frame.origin, home.origin);
   run(std::string("xrandr --delmonitor ") + X11InvisibleDisplay::monitorName);
   backstage.tick();
   EXPECT_EQ(frameOf(factory->id), home);
   EXPECT_FALSE(backstage.isGuest(factory->id));
   EXPECT_EQ(backstage.recoveryStatus(), std::nullopt);
+}
+
+TEST_F(CoveredWindows, TheUserClickingWhereAParkedWindowWouldShowBringsItHome) {
+  auto factory = parkedFactory(5);
+  ASSERT_TRUE(factory);
+  const Rect home = factory->frame;
+  Backstage& backstage = Backstage::shared();
+  backstage.tick();  // starts watching the user's presses
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const Point inside{home.origin.x + 300, home.origin.y + 300};
+  userClicksAt(inside);
+  EXPECT_TRUE(eventually([&] { backstage.tick(); return !backstage.isGuest(factory->id); }, std::chrono::seconds(2)) ==
+              false) << "a click on the user's window over it leaves it parked";
+
+  run("xdotool windowsize --sync " + userWindowID() + " 400 120");
+  run("xdotool windowmove --sync " + userWindowID() + " 1150 0");
+  userClicksAt(inside);
+  EXPECT_TRUE(eventually([&] { backstage.tick(); return !backstage.isGuest(factory->id); }));
+  EXPECT_EQ(frameOf(factory->id), home);
 }
 
 // Asks the window manager to maximise the window or restore it, as its title bar button would.
@@ -146,10 +173,9 @@ void setMaximized(const std::string& window, bool maximized) {
 }
 
 TEST_F(CoveredWindows, AWindowTheUserMaximisesDuringAStayFillsOnlyTheirMonitor) {
-  auto factory = window("gtk3-widget-factory");
+  auto factory = parkedFactory(6);
   ASSERT_TRUE(factory);
   Backstage& backstage = Backstage::shared();
-  ASSERT_NE(backstage.admit(*factory, 6).frame.origin, factory->frame.origin);
   run("xdotool windowsize --sync " + userWindowID() + " 400 120");
   setMaximized(userWindowID(), true);
   auto user = titled("User notes");
