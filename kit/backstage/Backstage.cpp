@@ -28,17 +28,16 @@ std::string describe(const Rect& frame) {
          n(frame.size.height) + ")";
 }
 
-std::optional<RunningApp> runningApp(pid_t pid) {
-  for (auto& app : Platform::desktop().workspace().runningApplications())
-    if (app.pid == pid && !app.terminated) return app;
-  return std::nullopt;
-}
-
 bool sameLaunch(std::optional<double> a, std::optional<double> b) {
   return !a || !b || std::abs(*a - *b) < launchDateTolerance;
 }
 
 bool near(Point a, Point b) { return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1; }
+
+RecoveryEntry entryOf(const Guest& guest) {
+  return {guest.window, guest.pid, guest.processLaunchDate, guest.home.origin, guest.parkedFrame,
+          guest.restoreMinimized};
+}
 
 }  // namespace
 
@@ -67,7 +66,6 @@ void Backstage::adopt() {
   journalWriteError_.reset();
   quitting_ = quitCancelled_ = false;
   frontGuestApp_.reset();
-  lastPlacement_ = -1e9;
   if (!desktop_) return;
   // An invisible display left by a run that was killed is ours from now on.
   for (const auto& display : desktop_->windowServer().displays())
@@ -100,7 +98,7 @@ void Backstage::recoverUnchangedWindows() {
   bool changed = false;
   for (auto it = pendingRecovery_.begin(); it != pendingRecovery_.end();) {
     const RecoveryEntry& entry = it->second;
-    auto app = runningApp(entry.pid);
+    auto app = Apps::withPID(entry.pid);
     auto window = Apps::window(entry.windowID);
     const bool unchanged = app && sameLaunch(entry.processLaunchDate, app->launchDate) && window &&
                            window->pid == entry.pid &&
@@ -126,14 +124,12 @@ WindowInfo Backstage::admit(const WindowInfo& window, uint64_t agent) {
   }
   if (!desktop_) return window;
   applyDisplayLoss();
+  checkNotDormant(window);
   Clock& clock = Platform::clock();
   if (auto guest = guests_.find(window.id); guest != guests_.end() && !guest->second.leaving) {
-    checkNotDormant(window);
-    guest->second.lastUse = clock.now();
     guest->second.agents.insert(agent);
     return Apps::window(window.id).value_or(window);
   }
-  checkNotDormant(window);
   auto front = Apps::frontmost();
   if (window.layer != 0 || !window.isOnScreen || (front && front->pid == window.pid) || !isCovered(window) ||
       !ensureDisplay()) {
@@ -146,11 +142,10 @@ WindowInfo Backstage::admit(const WindowInfo& window, uint64_t agent) {
   Guest guest{.window = window.id,
               .pid = window.pid,
               .home = window.frame,
-              .lastUse = clock.now(),
               .processLaunchDate = std::nullopt,
               .parkedFrame = {*spot, window.frame.size},
               .agents = {agent}};
-  if (auto app = runningApp(window.pid); app && app->launchDate > 0) guest.processLaunchDate = app->launchDate;
+  if (auto app = Apps::withPID(window.pid); app && app->launchDate > 0) guest.processLaunchDate = app->launchDate;
   guests_[window.id] = guest;
   lastUserPress_ = std::max(lastUserPress_, clock.now());  // earlier presses were not for it
   try {
@@ -174,37 +169,38 @@ WindowInfo Backstage::admit(const WindowInfo& window, uint64_t agent) {
 }
 
 void Backstage::checkNotDormant(const WindowInfo& window) {
-  auto app = runningApp(window.pid);
-  if (!app || window.layer != 0) return;
-  auto element = Apps::axWindow(window);
-  if (!element) return;
-  if (AX::attribute<bool>(AX::application(app->pid), "AXHidden").value_or(app->hidden))
-    throw ToolError(std::string(PlatformTexts::hiddenAppNotRestored()));
-  if (AX::attribute<bool>(*element, "AXMinimized").value_or(false))
-    throw ToolError(std::string(PlatformTexts::minimizedNotRestored()));
+  auto app = Apps::withPID(window.pid);
+  if (!app) return;
+  switch (Apps::dormancy(window, *app)) {
+    case Apps::Dormancy::appHidden: throw ToolError(std::string(PlatformTexts::hiddenAppNotRestored()));
+    case Apps::Dormancy::minimized: throw ToolError(std::string(PlatformTexts::minimizedNotRestored()));
+    case Apps::Dormancy::none: return;
+  }
+}
+
+std::optional<std::vector<Rect>> Backstage::coveringFrames(const std::vector<WindowInfo>& stack, WindowNumber window) {
+  std::vector<Rect> inFront;
+  for (const auto& other : stack) {
+    if (other.id == window) return inFront;
+    if (other.isOnScreen && other.pid != getpid() && other.layer < dockLayer && !guests_.contains(other.id))
+      inFront.push_back(other.frame);
+  }
+  return std::nullopt;
 }
 
 bool Backstage::isCovered(const WindowInfo& window) {
-  std::vector<Rect> inFront, displays;
-  bool listed = false;
-  for (const auto& other : Apps::frontToBack()) {
-    if (other.id == window.id) {
-      listed = true;
-      break;
-    }
-    if (other.isOnScreen && other.pid != getpid() && other.layer < dockLayer) inFront.push_back(other.frame);
-  }
-  if (!listed) return false;
+  auto inFront = coveringFrames(Apps::frontToBack(), window.id);
+  if (!inFront) return false;
+  std::vector<Rect> displays;
   for (const auto& display : desktop_->windowServer().displays())
     if (!display.isInvisible) displays.push_back(display.frame);
-  return StageGeometry::isCovered(window.frame, inFront, displays);
+  return StageGeometry::isCovered(window.frame, *inFront, displays);
 }
 
 bool Backstage::ensureDisplay() {
   if (display_) return true;
   display_ = InvisibleDisplay::create();
   if (!display_) return false;
-  lastPlacement_ = Platform::clock().now();
   Log::info(Log::backstage, "Backstage display " + std::to_string(display_->id) + " at " + describe(display_->frame));
   return true;
 }
@@ -244,19 +240,6 @@ bool Backstage::isGuest(WindowNumber window) {
   std::lock_guard guard(lock_);
   adopt();
   return guests_.contains(window);
-}
-
-void Backstage::touch(WindowNumber window) {
-  std::lock_guard guard(lock_);
-  adopt();
-  if (auto guest = guests_.find(window); guest != guests_.end()) guest->second.lastUse = Platform::clock().now();
-}
-
-void Backstage::sendHome(const std::vector<WindowNumber>& windows, bool userRequested, double deadline) {
-  std::lock_guard guard(lock_);
-  adopt();
-  if (userRequested) Log::info(Log::backstage, "Sending " + std::to_string(windows.size()) + " window(s) home");
-  returnGuests(windows, deadline);
 }
 
 void Backstage::returnGuests(const std::vector<WindowNumber>& windows, double deadline) {
@@ -325,10 +308,7 @@ void Backstage::applyDisplayLoss() {
     if (window && window->pid == guest.pid) all.push_back(number);
   }
   returnGuests(all, Platform::clock().now() + moveTime);
-  for (const auto& [number, guest] : guests_) {
-    pendingRecovery_[number] = {guest.window, guest.pid, guest.processLaunchDate, guest.home.origin,
-                                guest.parkedFrame, guest.restoreMinimized};
-  }
+  for (const auto& [number, guest] : guests_) pendingRecovery_[number] = entryOf(guest);
   guests_.clear();
 }
 
@@ -386,14 +366,10 @@ void Backstage::sendHomeWhereTheUserClicks() {
   std::vector<WindowNumber> reached;
   for (const auto& [number, guest] : guests_) {
     if (!guest.home.contains(press->point)) continue;
-    bool hidden = false;
-    for (const auto& window : stack) {
-      if (window.id == number) break;
-      if (window.isOnScreen && !guests_.contains(window.id) && window.layer < dockLayer &&
-          window.frame.contains(press->point))
-        hidden = true;
-    }
-    if (!hidden) reached.push_back(number);
+    auto inFront = coveringFrames(stack, number);
+    if (inFront && std::none_of(inFront->begin(), inFront->end(),
+                                [&](const Rect& frame) { return frame.contains(press->point); }))
+      reached.push_back(number);
   }
   if (reached.empty()) return;
   Log::info(Log::backstage, "The user clicked where window " + std::to_string(reached.front()) + " belongs");
@@ -403,7 +379,6 @@ void Backstage::sendHomeWhereTheUserClicks() {
 // A window a guest's app opened on the invisible display belongs where the user sees it.
 void Backstage::rescueLandedWindows(double now) {
   if (!display_) return;
-  if (now - lastPlacement_ > 10) lastPlacement_ = now;
   std::optional<Rect> main;
   for (const auto& display : desktop_->windowServer().displays())
     if (display.isMain) main = display.frame;
@@ -422,10 +397,7 @@ void Backstage::rescueLandedWindows(double now) {
 std::vector<RecoveryEntry> Backstage::journalEntries() const {
   std::vector<RecoveryEntry> entries;
   for (const auto& [number, entry] : pendingRecovery_) entries.push_back(entry);
-  for (const auto& [number, guest] : guests_) {
-    entries.push_back({guest.window, guest.pid, guest.processLaunchDate, guest.home.origin, guest.parkedFrame,
-                       guest.restoreMinimized});
-  }
+  for (const auto& [number, guest] : guests_) entries.push_back(entryOf(guest));
   return entries;
 }
 

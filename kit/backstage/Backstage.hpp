@@ -35,9 +35,6 @@ class Backstage {
   // when the move could not be recorded or confirmed.
   WindowInfo admit(const WindowInfo& window, uint64_t agent = 0);
   bool isGuest(WindowNumber window);
-  void touch(WindowNumber window);
-  // Moves the guests back to where they were; those that do not confirm stay guests.
-  void sendHome(const std::vector<WindowNumber>& windows, bool userRequested, double deadline);
   // The agent's connection ended: guests no other agent works in go home.
   void agentLeft(uint64_t agent);
   // Before quitting: every guest home within 8 seconds, then the display removed.
@@ -54,11 +51,15 @@ class Backstage {
   // State belongs to one desktop; a new desktop (tests, a restarted X server) starts afresh.
   void adopt();
   void applyDisplayLoss();
+  // The frames of the windows in front of this one in the stack that may hide it (none
+  // when it is not in the stack): on screen, below the Dock's level, not Tarnwick's, not guests.
+  std::optional<std::vector<Rect>> coveringFrames(const std::vector<WindowInfo>& stack, WindowNumber window);
   bool isCovered(const WindowInfo& window);
   bool ensureDisplay();
   void checkNotDormant(const WindowInfo& window);
   std::optional<Point> spotFor(Size size, WindowNumber window);
   bool move(const WindowInfo& window, Point to, double deadline);
+  // Moves the guests back to where they were; those that do not confirm stay guests.
   void returnGuests(const std::vector<WindowNumber>& windows, double deadline);
   void persistGuests();
   void persistBestEffort();
@@ -79,7 +80,6 @@ class Backstage {
   bool opened_ = false;
   bool quitting_ = false;
   bool quitCancelled_ = false;
-  double lastPlacement_ = -1e9;
   double lastRecovery_ = -1e9;
   double lastUserPress_ = -1e9;  // the press already looked at
   std::optional<std::pair<pid_t, double>> frontGuestApp_;  // pid and since when

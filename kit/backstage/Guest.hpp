@@ -13,11 +13,9 @@ struct Guest {
   WindowNumber window = 0;
   pid_t pid = 0;
   Rect home;                       // its frame before it was moved
-  double lastUse = 0;              // Clock seconds
   bool restoreMinimized = false;
   std::optional<double> processLaunchDate;
   Rect parkedFrame;
-  bool requiresUnchangedFrame = true;
   bool leaving = false;
   std::set<uint64_t> agents;       // the agent sessions working in it
 };

@@ -45,10 +45,14 @@ bool hasEntry(const std::vector<WindowInfo>& windows, WindowNumber id) {
 }
 
 // Minimized, or its app hidden, for a window whose element is at hand.
-bool isDormantElement(const AXElement& window, const RunningApp& app) {
+Dormancy dormancyOfElement(const AXElement& window, const RunningApp& app) {
   auto hidden = AX::attribute<bool>(AX::application(app.pid), "AXHidden");
-  if (hidden.value_or(app.hidden)) return true;
-  return AX::attribute<bool>(window, "AXMinimized").value_or(false);
+  if (hidden.value_or(app.hidden)) return Dormancy::appHidden;
+  return AX::attribute<bool>(window, "AXMinimized").value_or(false) ? Dormancy::minimized : Dormancy::none;
+}
+
+bool isDormantElement(const AXElement& window, const RunningApp& app) {
+  return dormancyOfElement(window, app) != Dormancy::none;
 }
 
 }  // namespace
@@ -74,6 +78,12 @@ std::optional<RunningApp> frontmost() {
   };
   if (auto front = withPID(desktop->windowServer().frontProcess())) return front;
   return withPID(desktop->workspace().frontmostApplication());
+}
+
+std::optional<RunningApp> withPID(pid_t pid) {
+  for (auto& app : Platform::desktop().workspace().runningApplications())
+    if (app.pid == pid && !app.terminated) return app;
+  return std::nullopt;
 }
 
 RunningApp find(const std::string& query) {
@@ -201,11 +211,13 @@ bool isOnAnotherSpace(const WindowInfo& window) {
   return !window.isOnScreen && Spaces::isOnHiddenSpace(window.id, Spaces::visible());
 }
 
-bool isDormant(const WindowInfo& window, const RunningApp& app) {
-  if (window.layer != 0) return false;
+Dormancy dormancy(const WindowInfo& window, const RunningApp& app) {
+  if (window.layer != 0) return Dormancy::none;
   auto element = axWindow(window);
-  return element && isDormantElement(*element, app);
+  return element ? dormancyOfElement(*element, app) : Dormancy::none;
 }
+
+bool isDormant(const WindowInfo& window, const RunningApp& app) { return dormancy(window, app) != Dormancy::none; }
 
 bool isRemotePanel(const WindowInfo& window) {
   auto desktop = Platform::desktopIfAny();

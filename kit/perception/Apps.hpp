@@ -17,6 +17,8 @@ inline const std::set<std::string> protectedBundleIdentifiers{"com.ostrel.work"}
 
 std::vector<RunningApp> running();
 std::optional<RunningApp> frontmost();
+// The running app with this process id, of any activation policy.
+std::optional<RunningApp> withPID(pid_t pid);
 // The running app named by pid, bundle id, name, executable or bundle name; fails with a ToolError.
 RunningApp find(const std::string& query);
 // As find, and refuses this process itself.
@@ -31,6 +33,9 @@ WindowInfo targetWindow(const RunningApp& app, std::optional<WindowNumber> windo
 WindowInfo mainWindow(const RunningApp& app);
 
 bool isOnAnotherSpace(const WindowInfo& window);
+// Why a window is not shown: minimized, or its app hidden.
+enum class Dormancy { none, minimized, appHidden };
+Dormancy dormancy(const WindowInfo& window, const RunningApp& app);
 bool isDormant(const WindowInfo& window, const RunningApp& app);
 bool isRemotePanel(const WindowInfo& window);
 std::set<WindowNumber> standardWindowIDs(const RunningApp& app);

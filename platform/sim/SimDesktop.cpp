@@ -233,8 +233,3 @@ void SimDesktop::loseInvisibleDisplays() {
   std::lock_guard guard(model_.lock);
   std::erase_if(model_.displays, [](const DisplayInfo& display) { return display.isInvisible; });
 }
-
-void SimDesktop::refuseInvisibleDisplays() {
-  std::lock_guard guard(model_.lock);
-  model_.refuseInvisibleDisplay = true;
-}

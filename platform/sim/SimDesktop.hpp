@@ -50,9 +50,8 @@ class SimDesktop : public Desktop {
   void setVisibleSpaces(std::set<SpaceID> spaces);
   void setMainWindow(pid_t pid, WindowNumber window);
   void install(Installed installed);
-  // Another program takes the invisible displays away; or every later one is refused.
+  // Another program takes the invisible displays away.
   void loseInvisibleDisplays();
-  void refuseInvisibleDisplays();
   // Virtual seconds each accessibility call takes from now on.
   void setCallCost(double seconds);
   // Makes capturing fail with this reason.

@@ -73,7 +73,6 @@ struct SimModel {
   std::vector<SimTraits::Installed> installed;
   std::set<SpaceID> visibleSpaces{1};
   std::vector<DisplayInfo> displays{{1, {{0, 0}, {1440, 900}}, true}};
-  bool refuseInvisibleDisplay = false;
   std::optional<pid_t> front;
   int remoteTokenRequests = 0;
 

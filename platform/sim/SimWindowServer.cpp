@@ -78,7 +78,6 @@ std::vector<DisplayInfo> SimWindowServer::displays() {
 
 std::optional<DisplayInfo> SimWindowServer::createInvisibleDisplay(Size size) {
   std::lock_guard guard(model_.lock);
-  if (model_.refuseInvisibleDisplay) return std::nullopt;
   double right = 0;
   uint32_t id = 0xAC01;
   for (const auto& display : model_.displays) {
