@@ -3,6 +3,7 @@
 
 #include "app/CursorOverlay.hpp"
 #include "app/StartupAlert.hpp"
+#include "kit/common/Paths.hpp"
 #include "kit/protocol/SocketServer.hpp"
 
 // The resident app: the agent socket, the engine behind it and the shared services.
@@ -26,6 +27,6 @@ class AppDelegate {
 
   const bool interactive_;
   const bool connectClients_;
-  std::shared_ptr<CursorOverlay> overlay_ = std::make_shared<CursorOverlay>();
+  std::shared_ptr<CursorOverlay> overlay_ = std::make_shared<CursorOverlay>(Paths::ownExecutable());
   std::unique_ptr<SocketServer> server_;
 };

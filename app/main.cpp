@@ -1,8 +1,12 @@
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "app/AppDelegate.hpp"
 #include "app/DesktopChoice.hpp"
+#include "app/StackWatch.hpp"
 #include "app/WebCommand.hpp"
 #include "kit/common/Language.hpp"
 #include "kit/common/Paths.hpp"
@@ -14,9 +18,16 @@
 
 namespace {
 
-[[noreturn]] void helperNotBuilt(const char* mode) {
-  std::fprintf(stderr, "tarnwick %s: this helper is not built yet in this version.\n", mode);
-  std::exit(69);
+// The stack-watch helper: reports on stdout until its input ends.
+int watchStacking() {
+  signal(SIGPIPE, SIG_IGN);
+  chooseDesktop();
+  auto desktop = Platform::desktopIfAny();
+  if (!desktop) {
+    std::fputs("tarnwick stack-watch: no desktop to watch.\n", stderr);
+    return 1;
+  }
+  return StackWatch::serve(STDIN_FILENO, STDOUT_FILENO, desktop->windowServer());
 }
 
 // What `tarnwick setup` would change, without writing anything.
@@ -40,7 +51,7 @@ int main(int argc, char** argv) {
     chooseDesktop();
     WindowList::serve();
   }
-  if (is("stack-watch")) helperNotBuilt(mode);
+  if (is("stack-watch")) return watchStacking();
   if (is("--version")) {
     std::printf("%s\n", MCPConnection::version);
     return 0;

@@ -8,6 +8,7 @@
 #include "kit/platform/Capture.hpp"
 #include "kit/platform/Clock.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
+#include "kit/platform/OverlayWindows.hpp"
 #include "kit/platform/WindowServer.hpp"
 #include "kit/platform/Workspace.hpp"
 
@@ -25,6 +26,8 @@ class Desktop {
   virtual KeyboardLayouts* keyboardLayouts() { return nullptr; }
   // None where agents cannot send input.
   virtual AgentInput* input() { return nullptr; }
+  // None where nothing can be drawn over other windows.
+  virtual OverlayWindows* overlays() { return nullptr; }
   // Whether a helper process started from this executable sees this same desktop; a
   // desktop that lives inside this process cannot be seen from another.
   virtual bool reachableFromHelpers() const { return false; }

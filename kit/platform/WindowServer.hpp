@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -63,4 +64,9 @@ class WindowServer {
   // Once created it is listed by displays() until removed or lost.
   virtual std::optional<DisplayInfo> createInvisibleDisplay(Size) { return std::nullopt; }
   virtual void removeInvisibleDisplay(uint32_t) {}
+
+  // The windows drawn on screen, front to back exactly as drawn, overlays included.
+  virtual std::vector<WindowNumber> drawingOrder();
+  // Returns when the stacking may have changed, at the latest after the timeout.
+  virtual void waitForStackChange(std::chrono::milliseconds timeout);
 };

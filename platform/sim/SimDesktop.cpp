@@ -74,9 +74,7 @@ void SimDesktop::closeWindow(WindowNumber window) {
 
 void SimDesktop::moveToFront(WindowNumber window) {
   std::lock_guard guard(model_.lock);
-  auto& windows = model_.windows;
-  auto found = std::find_if(windows.begin(), windows.end(), [&](const SimModel::Window& w) { return w.id == window; });
-  if (found != windows.end()) std::rotate(windows.begin(), found, found + 1);
+  model_.raise(window);
 }
 
 void SimDesktop::setWindowFrame(WindowNumber window, Rect frame) {
@@ -232,4 +230,11 @@ bool SimDesktop::agentRemoved(AgentInput::Agent agent) const {
 void SimDesktop::loseInvisibleDisplays() {
   std::lock_guard guard(model_.lock);
   std::erase_if(model_.displays, [](const DisplayInfo& display) { return display.isInvisible; });
+}
+
+std::optional<SimModel::Overlay> SimDesktop::overlay(WindowNumber overlay) const {
+  std::lock_guard guard(model_.lock);
+  auto found = model_.overlays.find(overlay);
+  if (found == model_.overlays.end()) return std::nullopt;
+  return found->second;
 }

@@ -14,6 +14,7 @@
 #include "platform/sim/SimInput.hpp"
 #include "platform/sim/SimKeyboardLayouts.hpp"
 #include "platform/sim/SimModel.hpp"
+#include "platform/sim/SimOverlayWindows.hpp"
 #include "platform/sim/SimWindowServer.hpp"
 #include "platform/sim/SimWorkspace.hpp"
 
@@ -77,6 +78,9 @@ class SimDesktop : public Desktop {
   std::optional<AgentInput::Agent> clientPointer(pid_t pid) const;
   bool agentRemoved(AgentInput::Agent agent) const;
 
+  // An overlay as drawn now; none once destroyed.
+  std::optional<SimModel::Overlay> overlay(WindowNumber overlay) const;
+
   // What the model was asked, for tests that check what was (not) done.
   std::vector<std::string> writes(pid_t pid) const;
   int remoteTokenRequests() const;
@@ -95,6 +99,7 @@ class SimDesktop : public Desktop {
   ScreenCapture& capture() override { return capture_; }
   KeyboardLayouts* keyboardLayouts() override { return &keyboardLayouts_; }
   AgentInput* input() override { return &input_; }
+  OverlayWindows* overlays() override { return &overlays_; }
 
  private:
   mutable SimModel model_;
@@ -105,4 +110,5 @@ class SimDesktop : public Desktop {
   SimCapture capture_{model_};
   SimKeyboardLayouts keyboardLayouts_;
   SimInput input_{model_};
+  SimOverlayWindows overlays_{model_};
 };

@@ -224,3 +224,38 @@ void SimModel::moveWindow(Window& window, Point origin) {
   };
   for (NodeID child : nodes.at(window.node).children) shift(child);
 }
+
+WindowNumber SimModel::addOverlay(const OverlayPicture& picture) {
+  const WindowNumber id = nextWindow++;
+  overlays[id] = {{{0, 0}, picture.size}, picture, std::nullopt, true};
+  return id;
+}
+
+void SimModel::raise(WindowNumber number) {
+  auto found = std::find_if(windows.begin(), windows.end(), [&](const Window& w) { return w.id == number; });
+  if (found == windows.end()) return;
+  std::rotate(windows.begin(), found, found + 1);
+  for (auto& [id, overlay] : overlays)
+    if (overlay.anchor == number) overlay.inFront = false;
+}
+
+std::vector<WindowNumber> SimModel::drawingOrder() const {
+  std::vector<WindowNumber> order;
+  auto anchoredTo = [&](WindowNumber window, bool inFront) {
+    for (const auto& [id, overlay] : overlays)
+      if (overlay.anchor == window && overlay.inFront == inFront) order.push_back(id);
+  };
+  // Overlays whose window is gone from the screen float in front of everything.
+  for (const auto& [id, overlay] : overlays) {
+    if (!overlay.anchor) continue;
+    auto anchor = std::find_if(windows.begin(), windows.end(), [&](const Window& w) { return w.id == *overlay.anchor; });
+    if (anchor == windows.end() || !isOnScreen(*anchor)) order.push_back(id);
+  }
+  for (const auto& window : windows) {
+    if (!isOnScreen(window)) continue;
+    anchoredTo(window.id, true);
+    order.push_back(window.id);
+    anchoredTo(window.id, false);
+  }
+  return order;
+}

@@ -9,6 +9,7 @@
 
 #include "kit/platform/AXTypes.hpp"
 #include "kit/platform/AgentInput.hpp"
+#include "kit/platform/OverlayWindows.hpp"
 #include "kit/platform/WindowInfo.hpp"
 #include "kit/platform/WindowServer.hpp"
 #include "platform/sim/SimTraits.hpp"
@@ -49,6 +50,15 @@ struct SimModel {
     double appearsAt = 0;
   };
 
+  // A picture drawn over the windows that never takes a click (an agent's cursor),
+  // directly in front of its anchor window or, once the anchor was raised, behind it.
+  struct Overlay {
+    Rect frame;
+    OverlayPicture picture;
+    std::optional<WindowNumber> anchor;  // none while ordered out
+    bool inFront = true;
+  };
+
   // One event an agent posted, and the window it reached (pointer events only).
   struct Posted {
     AgentInput::Agent agent = 0;
@@ -70,6 +80,7 @@ struct SimModel {
   std::map<NodeID, Node> nodes;
   std::map<pid_t, App> apps;
   std::vector<Window> windows;  // front to back
+  std::map<WindowNumber, Overlay> overlays;
   std::vector<SimTraits::Installed> installed;
   std::set<SpaceID> visibleSpaces{1};
   std::vector<DisplayInfo> displays{{1, {{0, 0}, {1440, 900}}, true}};
@@ -98,6 +109,11 @@ struct SimModel {
   NodeID newNode(pid_t pid, const std::string& role, std::optional<NodeID> parent);
   void eraseNode(NodeID node);
   Window* window(WindowNumber number);
+  WindowNumber addOverlay(const OverlayPicture& picture);
+  // Brings the window to the front: overlays that were in front of it are now behind it.
+  void raise(WindowNumber number);
+  // On-screen windows and overlays, front to back as drawn.
+  std::vector<WindowNumber> drawingOrder() const;
   // Moves the window and everything drawn in it.
   void moveWindow(Window& window, Point origin);
 

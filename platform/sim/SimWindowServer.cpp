@@ -67,7 +67,7 @@ bool SimWindowServer::activate(WindowNumber number) {
   auto found = std::find_if(windows.begin(), windows.end(), [&](const SimModel::Window& w) { return w.id == number; });
   if (found == windows.end()) return false;
   model_.front = found->pid;
-  std::rotate(windows.begin(), found, found + 1);
+  model_.raise(number);
   return true;
 }
 
@@ -92,4 +92,9 @@ std::optional<DisplayInfo> SimWindowServer::createInvisibleDisplay(Size size) {
 void SimWindowServer::removeInvisibleDisplay(uint32_t id) {
   std::lock_guard guard(model_.lock);
   std::erase_if(model_.displays, [&](const DisplayInfo& display) { return display.isInvisible && display.id == id; });
+}
+
+std::vector<WindowNumber> SimWindowServer::drawingOrder() {
+  std::lock_guard guard(model_.lock);
+  return model_.drawingOrder();
 }

@@ -16,6 +16,7 @@ class SimWindowServer : public WindowServer {
   std::optional<WindowInfo> windowAt(Point point) override;
   std::optional<WindowNumber> frontWindow() override;
   bool activate(WindowNumber window) override;
+  std::vector<WindowNumber> drawingOrder() override;
   std::optional<DisplayInfo> createInvisibleDisplay(Size size) override;
   void removeInvisibleDisplay(uint32_t id) override;
 

@@ -34,7 +34,8 @@ std::shared_ptr<X11Desktop> X11Desktop::open() {
 }
 
 X11Desktop::X11Desktop(std::shared_ptr<X11Display> display)
-    : display_(display), windowServer_(display), capture_(display, windowServer_), workspace_(windowServer_) {
+    : display_(display), windowServer_(display), capture_(display, windowServer_), workspace_(windowServer_),
+      overlays_(display) {
   spareKeys_ = std::make_shared<X11SpareKeys>(display_);
   layouts_ = XkbLayouts::open(display_);
   if (layouts_) layouts_->setBorrowed([keys = spareKeys_](uint32_t code) { return keys->isLent(code); });

@@ -6,6 +6,7 @@
 #include "platform/x11/AtspiAccessibility.hpp"
 #include "platform/x11/X11Capture.hpp"
 #include "platform/x11/X11Input.hpp"
+#include "platform/x11/X11OverlayWindows.hpp"
 #include "platform/x11/X11Workspace.hpp"
 #include "platform/x11/XkbLayouts.hpp"
 
@@ -25,6 +26,7 @@ class X11Desktop : public Desktop {
   ScreenCapture& capture() override { return capture_; }
   KeyboardLayouts* keyboardLayouts() override { return layouts_.get(); }
   AgentInput* input() override;
+  OverlayWindows* overlays() override { return &overlays_; }
   bool reachableFromHelpers() const override { return true; }
   // Keycodes lent to type characters the keymap lacks (their remaps, for the benchmarks).
   X11SpareKeys& spareKeys() { return *spareKeys_; }
@@ -38,6 +40,7 @@ class X11Desktop : public Desktop {
   X11WindowServer windowServer_;
   X11Capture capture_;
   X11Workspace workspace_;
+  X11OverlayWindows overlays_;
   SystemClock clock_;
   std::once_flag accessibilityOpened_;
   std::unique_ptr<AtspiAccessibility> accessibility_;

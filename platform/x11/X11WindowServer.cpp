@@ -209,3 +209,32 @@ bool X11WindowServer::move(WindowNumber window, Point to) {
   XFlush(display_->raw());
   return true;
 }
+
+std::vector<WindowNumber> X11WindowServer::drawingOrder() {
+  std::lock_guard guard(display_->lock());
+  std::vector<WindowNumber> order;
+  ::Window rootReturn = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display_->raw(), display_->root(), &rootReturn, &parent, &children, &count)) return order;
+  const auto now = std::chrono::steady_clock::now();
+  for (unsigned i = count; i-- > 0;) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display_->raw(), children[i], &attributes) || attributes.map_state != IsViewable) continue;
+    // A frame the table does not know yet: a window was just managed (read at most once a second).
+    if (!attributes.override_redirect && !clientOfFrame_.contains(children[i]) &&
+        now - clientsRead_ > std::chrono::seconds(1)) {
+      clientOfFrame_.clear();
+      for (unsigned long client : display_->longs(display_->root(), "_NET_CLIENT_LIST", XA_WINDOW))
+        if (auto frame = display_->topLevel(client)) clientOfFrame_[*frame] = client;
+      clientsRead_ = now;
+    }
+    auto client = clientOfFrame_.find(children[i]);
+    order.push_back(WindowNumber(client == clientOfFrame_.end() ? children[i] : client->second));
+  }
+  if (children != nullptr) XFree(children);
+  return order;
+}
+
+void X11WindowServer::waitForStackChange(std::chrono::milliseconds timeout) {
+  if (!stackEvents_.wait(timeout)) WindowServer::waitForStackChange(timeout);
+}

@@ -5,6 +5,7 @@
 
 #include "kit/platform/WindowServer.hpp"
 #include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11StackEvents.hpp"
 #include "platform/x11/X11Windows.hpp"
 
 // The window server of an X session under an EWMH window manager.
@@ -23,6 +24,8 @@ class X11WindowServer : public WindowServer {
   bool activate(WindowNumber window) override;
   std::optional<DisplayInfo> createInvisibleDisplay(Size size) override;
   void removeInvisibleDisplay(uint32_t id) override;
+  std::vector<WindowNumber> drawingOrder() override;
+  void waitForStackChange(std::chrono::milliseconds timeout) override;
   // Moves the window's frame to the point as a pager would; false when it cannot be asked.
   bool move(WindowNumber window, Point to);
 
@@ -38,4 +41,8 @@ class X11WindowServer : public WindowServer {
   // Where pointers can go: the areas the CRTCs drive; guarded by the display's lock.
   std::vector<Rect> reachable_;
   std::chrono::steady_clock::time_point reachableRead_;
+  // The window each managed frame holds, for drawingOrder; guarded by the display's lock.
+  std::map<::Window, ::Window> clientOfFrame_;
+  std::chrono::steady_clock::time_point clientsRead_;
+  X11StackEvents stackEvents_;
 };
