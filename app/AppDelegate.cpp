@@ -14,6 +14,7 @@
 #include "kit/common/Language.hpp"
 #include "kit/common/MainQueue.hpp"
 #include "kit/common/Log.hpp"
+#include "kit/common/Paths.hpp"
 #include "kit/protocol/AgentSocket.hpp"
 #include "kit/setup/AgentConnection.hpp"
 #include "kit/setup/ClientSetup.hpp"
@@ -44,6 +45,7 @@ void AppDelegate::run() {
 }
 
 void AppDelegate::start() {
+  overlay_ = std::make_shared<CursorOverlay>(Paths::ownExecutable());
   auto server = std::make_unique<SocketServer>(AgentSocket::path(), overlay_, [](const Json& params) {
     return WebControl::perform(*WebBridge::shared(), params);
   });

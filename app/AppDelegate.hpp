@@ -3,7 +3,6 @@
 
 #include "app/CursorOverlay.hpp"
 #include "app/StartupAlert.hpp"
-#include "kit/common/Paths.hpp"
 #include "kit/protocol/SocketServer.hpp"
 
 // The resident app: the agent socket, the engine behind it and the shared services.
@@ -27,6 +26,6 @@ class AppDelegate {
 
   const bool interactive_;
   const bool connectClients_;
-  std::shared_ptr<CursorOverlay> overlay_ = std::make_shared<CursorOverlay>(Paths::ownExecutable());
+  std::shared_ptr<CursorOverlay> overlay_;  // made in start: its thread must not take the quit signals
   std::unique_ptr<SocketServer> server_;
 };

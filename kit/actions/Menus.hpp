@@ -14,12 +14,7 @@ namespace Menus {
 // then prefix, then substring.
 std::string normalised(const std::string& title);
 std::optional<AXElement> match(const std::string& title, const std::vector<AXElement>& items);
-// An item's text: its title, else its value.
-std::string itemText(const AXElement& item);
 
-// The app's open menus, and their items.
-std::vector<AXElement> openMenuElements(pid_t pid);
-std::vector<AXElement> menuItems(const std::vector<AXElement>& menus);
 // Presses the item, then closes every open menu; the press's status.
 AXStatus pressAndClose(const AXElement& item, pid_t pid);
 // Chooses in the menu a click just opened ("Transformations > Make Upper Case"); the

@@ -3,12 +3,13 @@
 #include <string>
 
 #include "kit/perception/RunningApp.hpp"
+#include "kit/platform/AgentInput.hpp"
 
-// Gives the user's keyboard focus back when the target app took it. Today no input
-// is posted, so nothing takes the keyboard and release always returns none.
+// After an input call: a menu the agent's click left open in a background app holds the
+// keyboard (on X11 often the user's as well), so it is closed at once and the agent told.
 namespace KeyboardGuard {
 
-// A note for the agent when something had to be given back, else none.
-std::optional<std::string> release(const RunningApp& from);
+// The note for the agent when a menu had to be closed, else none.
+std::optional<std::string> release(const RunningApp& from, AgentInput::Agent agent);
 
 }  // namespace KeyboardGuard

@@ -2,21 +2,81 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <map>
 #include <mutex>
 #include <thread>
 
+#include "kit/common/Log.hpp"
 #include "kit/input/FocusGuard.hpp"
+#include "kit/perception/AX.hpp"
 #include "kit/perception/Apps.hpp"
 #include "kit/platform/Desktop.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The stacking is compared at most this often: reading it costs the window server more
+// than asking who is in front.
+constexpr auto orderCheckInterval = 50ms;
+
+std::map<WindowNumber, size_t> positions(const std::vector<WindowInfo>& windows) {
+  std::map<WindowNumber, size_t> found;
+  for (size_t i = 0; i < windows.size(); ++i) found.emplace(windows[i].id, i);
+  return found;
+}
+
+// The user's windows that a target window now covers although it was behind them (or not
+// there) at the baseline, with the user's windows in front of them: raised back-most
+// first, they stand in their baseline order again.
+std::vector<WindowNumber> userWindowsToRaise(const std::vector<WindowInfo>& baseline,
+                                             const std::vector<WindowInfo>& current, pid_t target, pid_t user) {
+  const auto before = positions(baseline), now = positions(current);
+  auto covered = [&](size_t i) {
+    auto shownAt = now.find(baseline[i].id);
+    for (size_t j = 0; j < shownAt->second; ++j) {
+      if (current[j].pid != target) continue;
+      auto was = before.find(current[j].id);
+      if (was == before.end() || was->second > i) return true;
+    }
+    return false;
+  };
+  std::vector<WindowNumber> raised;
+  for (size_t i = baseline.size(); i-- > 0;) {
+    if (baseline[i].pid != user || !now.contains(baseline[i].id)) continue;
+    if (!raised.empty() || covered(i)) raised.push_back(baseline[i].id);
+  }
+  return raised;
+}
+
+void raise(pid_t owner, const std::vector<WindowNumber>& windows) {
+  auto elements = AX::attribute<std::vector<AXElement>>(AX::application(owner), "AXWindows").value_or(
+      std::vector<AXElement>{});
+  for (WindowNumber number : windows) {
+    for (const auto& element : elements) {
+      if (AX::windowID(element) != number) continue;
+      Log::info("StackGuard", "raising the user's window " + std::to_string(number) + " again");
+      AX::perform(element, "AXRaise");
+      break;
+    }
+  }
+}
+
+}  // namespace
 
 struct StackGuard::Watch {
   std::shared_ptr<Desktop> desktop;
   pid_t app = 0;
+  std::mutex lock;  // guards the baseline (frontApp, frontWindow, order, since) and finished
   std::optional<pid_t> frontApp;
   std::optional<WindowNumber> frontWindow;
+  std::vector<WindowInfo> order;
   double since = 0;  // desktop clock: user input after it is the user's own
   std::optional<Clock::time_point> finished;
-  std::mutex lock;  // guards the baseline (frontApp, frontWindow, since) and finished
+  // Only the watchdog thread touches these.
+  std::vector<WindowNumber> lastDrawn;
+  Clock::time_point lastOrderCheck;
 
   bool userActed() {
     AgentInput* input = desktop->input();
@@ -25,10 +85,18 @@ struct StackGuard::Watch {
     std::lock_guard guard(lock);
     return lastInput > since;
   }
+  // The user clicked or pressed a modifier: what is in front now is theirs.
   void rebaseline() {
     auto app = desktop->windowServer().frontProcess();
     auto window = desktop->windowServer().frontWindow();
+    bool otherApp = false;
+    {
+      std::lock_guard guard(lock);
+      otherApp = app != frontApp;
+    }
+    auto windows = otherApp ? normalWindows() : std::vector<WindowInfo>{};
     std::lock_guard guard(lock);
+    if (otherApp) order = std::move(windows);
     frontApp = app;
     frontWindow = window;
     since = desktop->clock().now();
@@ -42,36 +110,87 @@ struct StackGuard::Watch {
       userWindow = frontWindow;
     }
     FocusGuard::restore(*desktop, userWindow, userApp, app);
+    if (userApp && *userApp != app) restoreOrder(*userApp);
+  }
+  void restoreOrder(pid_t userApp) {
+    const auto now = Clock::now();
+    if (now - lastOrderCheck < orderCheckInterval) return;
+    lastOrderCheck = now;
+    auto drawn = desktop->windowServer().drawingOrder();
+    if (drawn == lastDrawn) return;
+    lastDrawn = std::move(drawn);
+    std::vector<WindowInfo> baseline;
+    {
+      std::lock_guard guard(lock);
+      baseline = order;
+    }
+    auto toRaise = userWindowsToRaise(baseline, normalWindows(), app, userApp);
+    if (!toRaise.empty()) {
+      raise(userApp, toRaise);
+      lastDrawn.clear();  // look again once the raise has happened
+    }
   }
   std::optional<Clock::time_point> finishedAt() {
     std::lock_guard guard(lock);
     return finished;
   }
-  void run() {
-    using namespace std::chrono_literals;
-    while (true) {
-      auto ended = finishedAt();
-      if (ended && Clock::now() - *ended >= watchAfter) return;
+  bool expired() {
+    auto ended = finishedAt();
+    return ended && Clock::now() - *ended >= watchAfter;
+  }
+  void guardOtherApp() {
+    while (!expired()) {
       if (userActed()) {
         std::this_thread::sleep_for(150ms);
         rebaseline();
         continue;
       }
       restore();
-      std::this_thread::sleep_for(ended ? 20ms : 5ms);
+      std::this_thread::sleep_for(finishedAt() ? 20ms : 5ms);
+    }
+  }
+  // The user works in the target app itself: after the call, the window they work in
+  // is given back to them when the app put another one in front.
+  void guardSameApp() {
+    while (!finishedAt()) std::this_thread::sleep_for(20ms);
+    while (!expired()) {
+      if (userActed()) {
+        std::this_thread::sleep_for(150ms);
+        rebaseline();
+        continue;
+      }
+      std::optional<WindowNumber> userWindow;
+      {
+        std::lock_guard guard(lock);
+        userWindow = frontWindow;
+      }
+      WindowServer& server = desktop->windowServer();
+      const auto front = server.frontWindow();
+      if (userWindow && front && front != userWindow && server.frontProcess() == app && Apps::window(*userWindow)) {
+        Log::info("StackGuard", "giving the user's window " + std::to_string(*userWindow) + " back in its app");
+        server.activate(*userWindow);
+      }
+      std::this_thread::sleep_for(20ms);
     }
   }
 };
 
-StackGuard::StackGuard(RunningApp app, std::optional<RunningApp> front, std::vector<WindowInfo>, bool)
+StackGuard::StackGuard(RunningApp app, std::optional<RunningApp> front, std::vector<WindowInfo> windowsBefore,
+                       bool /*launching*/)
     : watch_(std::make_shared<Watch>()) {
   watch_->desktop = Platform::desktopIfAny();
   if (!watch_->desktop || app.pid <= 0) return;
   watch_->app = app.pid;
-  watch_->rebaseline();
-  if (front) watch_->frontApp = front->pid;  // no thread yet: no lock needed
-  if (watch_->frontApp == app.pid) return;   // the user works in the target app itself
-  std::thread([watch = watch_] { watch->run(); }).detach();
+  // No thread yet: no lock needed.
+  watch_->frontApp = front ? std::optional(front->pid) : std::nullopt;
+  watch_->frontWindow = watch_->desktop->windowServer().frontWindow();
+  watch_->order = std::move(windowsBefore);
+  watch_->since = watch_->desktop->clock().now();
+  if (watch_->frontApp == app.pid) {
+    if (watch_->frontWindow) std::thread([watch = watch_] { watch->guardSameApp(); }).detach();
+    return;
+  }
+  std::thread([watch = watch_] { watch->guardOtherApp(); }).detach();
 }
 
 std::vector<WindowInfo> StackGuard::normalWindows() {
@@ -91,5 +210,14 @@ void StackGuard::finish(Clock::time_point at) {
     std::lock_guard guard(watch_->lock);
     watch_->finished = at;
   }
-  if (watch_->desktop && watch_->app > 0 && !watch_->userActed()) watch_->restore();
+  if (watch_->desktop && watch_->app > 0 && !watch_->userActed()) {
+    std::optional<pid_t> userApp;
+    std::optional<WindowNumber> userWindow;
+    {
+      std::lock_guard guard(watch_->lock);
+      userApp = watch_->frontApp;
+      userWindow = watch_->frontWindow;
+    }
+    if (userApp != watch_->app) FocusGuard::restore(*watch_->desktop, userWindow, userApp, watch_->app);
+  }
 }

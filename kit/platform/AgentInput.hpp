@@ -67,6 +67,9 @@ class AgentInput {
   virtual std::optional<UserPress> userLastPress() { return std::nullopt; }
   // Called on a background thread for each of the user's key and button presses.
   virtual void watchUser(std::function<void(UserInputKind)> callback) = 0;
+  // The app holds the agent's pointer or keyboard: a menu it opened took them, and with
+  // them, on a real desktop, often the user's keyboard too.
+  virtual bool heldByApp(Agent, pid_t) { return false; }
   // Another program has taken the whole keyboard (a password prompt).
   virtual bool secureInputEnabled() { return false; }
 };

@@ -40,7 +40,7 @@ void finish(const std::optional<Guarded>& guarded, AgentInput::Agent agent) {
 
 void appendState(ToolResult& result, const std::string& name, const Arguments& arguments, Engine& engine,
                  const Guarded& guarded, const std::function<bool()>& moreQueued) {
-  if (auto note = KeyboardGuard::release(guarded.app)) result.text += "\n" + *note;
+  if (auto note = KeyboardGuard::release(guarded.app, engine.session->id)) result.text += "\n" + *note;
   SharedKeyWindow::shared().release(engine.session->id, guarded.app.pid);
   if (moreQueued()) return;  // the agent's next call is already waiting; its state will do
   ToolResult state = engine.stateAfterAction(guarded.app, guarded.windowsBefore, mayNavigate(name, arguments));
@@ -57,7 +57,7 @@ ToolResult call(const std::string& name, const Arguments& arguments, Engine& eng
     result = dispatch(name, arguments, engine);
   } catch (const std::exception& error) {
     std::optional<std::string> note;
-    if (guarded) note = KeyboardGuard::release(guarded->app);
+    if (guarded) note = KeyboardGuard::release(guarded->app, engine.session->id);
     finish(guarded, engine.session->id);
     if (note) throw ToolError(std::string(error.what()) + "\n" + *note);
     throw;

@@ -96,7 +96,11 @@ AXStatus SimAccessibility::perform(const AXElement& element, const std::string& 
     if (std::find(node.actions.begin(), node.actions.end(), action) == node.actions.end()) {
       return AXError::actionUnsupported;
     }
-    if (auto found = node.effects.find(action); found != node.effects.end()) effect = found->second;
+    if (auto found = node.effects.find(action); found != node.effects.end()) {
+      effect = found->second;
+    } else if (action == "AXRaise" && node.window) {
+      model_.raise(*node.window);  // raised, not activated
+    }
   }
   if (effect) effect();  // outside the lock: effects change the scene
   return AXError::success;

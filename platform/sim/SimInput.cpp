@@ -42,6 +42,11 @@ bool SimInput::post(Agent agent, const AgentEvent& event) {
       model_.agentPointers[agent] = event.point;
       if (const SimModel::Window* hit = model_.windowAt(event.point)) {
         posted.reached = hit->id;
+        if (event.kind == AgentEvent::Kind::buttonDown && model_.apps.at(hit->pid).traits.activatesOnClick) {
+          model_.front = hit->pid;
+          model_.raise(hit->id);
+          hit = model_.window(posted.reached.value());
+        }
         if (event.kind == AgentEvent::Kind::buttonUp) {
           if (auto node = model_.elementAt(*hit, event.point)) {
             const auto& effects = model_.nodes.at(*node).effects;
@@ -95,4 +100,13 @@ std::optional<UserPress> SimInput::userLastPress() {
 void SimInput::watchUser(std::function<void(UserInputKind)> callback) {
   std::lock_guard guard(model_.lock);
   model_.userWatcher = std::move(callback);
+}
+
+bool SimInput::heldByApp(Agent, pid_t pid) {
+  std::lock_guard guard(model_.lock);
+  auto app = model_.apps.find(pid);
+  if (app == model_.apps.end()) return false;
+  for (SimModel::NodeID child : model_.nodes.at(app->second.node).children)
+    if (model_.nodes.at(child).role == "AXMenu") return true;
+  return false;
 }

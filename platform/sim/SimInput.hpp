@@ -17,6 +17,8 @@ class SimInput : public AgentInput {
   double userIdleSinceClick() override;
   std::optional<UserPress> userLastPress() override;
   void watchUser(std::function<void(UserInputKind)> callback) override;
+  // A menu open in the app holds the keyboard.
+  bool heldByApp(Agent agent, pid_t pid) override;
 
   static constexpr const char* pointerClick = "pointer click";
 

@@ -21,6 +21,9 @@ struct App {
   bool lazyWebContent = false;
   // Never answers accessibility: every call costs its full time-out.
   bool unresponsive = false;
+  // Comes to the front with the clicked window when clicked in the background, as Qt
+  // and Chromium apps do.
+  bool activatesOnClick = false;
 };
 
 struct Window {

@@ -607,6 +607,12 @@ AXStatus AtspiAccessibility::act(Reading& reading, const std::string& wanted) {
     const double current = atspi_value_get_current_value(value, nullptr);
     done = atspi_value_set_current_value(value, wanted == "AXIncrement" ? current + step : current - step, &error);
   }
+  if (!done && wanted == "AXRaise" && hooks_.raiseWindow && AtspiRoles::isWindow(reading.role())) {
+    // Windows are stacked by the window manager; AT-SPI cannot raise them.
+    auto number = numberOf(reading);
+    if (!number) return AXError::actionUnsupported;
+    return hooks_.raiseWindow(*number) ? AXError::success : AXError::cannotComplete;
+  }
   if (!done) return AXError::actionUnsupported;
   return outcome(error, *done);
 }

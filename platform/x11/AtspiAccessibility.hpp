@@ -27,6 +27,7 @@ class AtspiAccessibility : public Accessibility {
     std::function<std::vector<WindowCandidate>(pid_t)> windowsOf;
     std::function<bool(pid_t)> isHidden;  // every window of the app is iconic
     std::function<bool(WindowNumber, Point)> moveWindow;  // the frame's top-left to the point
+    std::function<bool(WindowNumber)> raiseWindow;         // to the top, without activating it
   };
 
   // None when there is no accessibility bus.

@@ -61,6 +61,7 @@ void X11Desktop::openAccessibility() {
     return false;
   };
   hooks.moveWindow = [this](WindowNumber window, Point to) { return windowServer_.move(window, to); };
+  hooks.raiseWindow = [this](WindowNumber window) { return windowServer_.raise(window); };
   accessibility_ = AtspiAccessibility::open(std::move(hooks));
   if (!accessibility_) {
     Log::error(Log::desktop, "the accessibility bus does not answer; apps' elements cannot be read");

@@ -342,3 +342,22 @@ void X11Input::removeAgent(Agent agent) {
   xlock.unlock();
   spareKeys_->giveBack(agent);
 }
+
+bool X11Input::heldByApp(Agent agent, pid_t) {
+  std::lock_guard guard(lock_);
+  auto found = agents_.find(agent);
+  if (found == agents_.end()) return false;
+  std::lock_guard displayGuard(display_->lock());
+  // X says only that a device is grabbed, not by whom; trying to grab it tells.
+  auto grabbed = [&](int device) {
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XIEventMask mask{device, sizeof bits, bits};
+    const Status status = XIGrabDevice(display_->raw(), device, display_->root(), CurrentTime, None,
+                                       XIGrabModeAsync, XIGrabModeAsync, False, &mask);
+    if (status == Success) XIUngrabDevice(display_->raw(), device, CurrentTime);
+    return status == AlreadyGrabbed || status == GrabFrozen;
+  };
+  const bool held = grabbed(found->second.pointer) || grabbed(found->second.keyboard);
+  XFlush(display_->raw());
+  return held;
+}

@@ -35,6 +35,8 @@ class X11Input : public AgentInput {
   double userIdleSinceClick() override { return watch_.idleSinceClick(); }
   std::optional<UserPress> userLastPress() override { return watch_.lastPress(); }
   void watchUser(std::function<void(UserInputKind)> callback) override { watch_.setCallback(std::move(callback)); }
+  // Some client grabbed the agent's pointer or keyboard: a menu or popup is open.
+  bool heldByApp(Agent agent, pid_t pid) override;
 
   // The name prefix of this process's agent masters: "tarnwick-<pid>-".
   static std::string masterPrefix();

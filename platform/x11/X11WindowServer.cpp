@@ -238,3 +238,24 @@ std::vector<WindowNumber> X11WindowServer::drawingOrder() {
 void X11WindowServer::waitForStackChange(std::chrono::milliseconds timeout) {
   if (!stackEvents_.wait(timeout)) WindowServer::waitForStackChange(timeout);
 }
+
+bool X11WindowServer::raise(WindowNumber window) {
+  std::lock_guard guard(display_->lock());
+  if (display_->longs(display_->root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty()) {
+    XRaiseWindow(display_->raw(), window);
+    XFlush(display_->raw());
+    return true;
+  }
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = display_->atom("_NET_RESTACK_WINDOW");
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 2;  // from a pager
+  event.xclient.data.l[1] = None;
+  event.xclient.data.l[2] = Above;
+  const bool sent = XSendEvent(display_->raw(), display_->root(), False,
+                               SubstructureRedirectMask | SubstructureNotifyMask, &event) != 0;
+  XFlush(display_->raw());
+  return sent;
+}

@@ -28,6 +28,8 @@ class X11WindowServer : public WindowServer {
   void waitForStackChange(std::chrono::milliseconds timeout) override;
   // Moves the window's frame to the point as a pager would; false when it cannot be asked.
   bool move(WindowNumber window, Point to);
+  // Raises the window to the top of its layer as a pager would, without activating it.
+  bool raise(WindowNumber window);
 
   // The stack, front to back, read under the display's lock.
   std::vector<X11Window> stack();

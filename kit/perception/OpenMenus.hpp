@@ -1,0 +1,21 @@
+#pragma once
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "kit/platform/AXTypes.hpp"
+
+// The menus an app has open, read through accessibility.
+namespace OpenMenus {
+
+// The app's open menus: those that hang off the app (or a popup window of it) with a frame on screen.
+std::vector<AXElement> elements(pid_t pid);
+// Their items.
+std::vector<AXElement> items(const std::vector<AXElement>& menus);
+// An item's text: its title, else its value.
+std::string itemText(const AXElement& item);
+// The texts of the items, joined with ", ".
+std::string titles(const std::vector<AXElement>& items);
+
+}  // namespace OpenMenus
