@@ -20,7 +20,22 @@
 
 namespace {
 
-class AgentClicks : public AgentDesk {};
+class AgentClicks : public AgentDesk {
+ protected:
+  // A right click on the middle of the widget factory's first text field, with more arguments.
+  static std::string rightClickTextField(const Json& more = Json::object()) {
+    const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+    std::smatch field;
+    if (!std::regex_search(state, field, std::regex(R"re(text field[^\n]*@(\d+),(\d+) (\d+)x(\d+))re")))
+      return "no text field in " + state;
+    Json arguments{{"app", "gtk3-widget-factory"},
+                   {"x", std::stod(field[1]) + std::stod(field[3]) / 2},
+                   {"y", std::stod(field[2]) + std::stod(field[4]) / 2},
+                   {"mouse_button", "right"}};
+    arguments.update(more);
+    return tool("click", arguments);
+  }
+};
 using ElementSearch::checkBoxValue;
 using ElementSearch::firstCheckBox;
 
@@ -92,14 +107,7 @@ TEST_F(AgentClicks, AQtButtonIsClickedWithoutTakingTheUsersFocus) {
   EXPECT_TRUE(eventually([] { return titled("Qt Notes greeted").has_value(); })) << state;
   typing.wait();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const UserSide after;
-  EXPECT_EQ(after.pointer, before.pointer);
-  EXPECT_EQ(after.focus, before.focus);
-  EXPECT_EQ(after.stacking, before.stacking);
-  // Qt needs the agent keyboard's focus on its window, and openbox then clears
-  // _NET_ACTIVE_WINDOW although the user's focus never left their window; asking it to
-  // activate the window that already has the focus does not set it again.
-  EXPECT_TRUE(after.active == before.active || after.active.ends_with("# 0x0")) << after.active;
+  expectUserSideKept(before, UserSide());
   EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "qt stays behind"; })) << readFile(typedFile());
 }
 
@@ -134,22 +142,32 @@ TEST_F(AgentClicks, WhileTheUserTypesInTheSameAppTheAgentWaitsForTheirPause) {
 TEST_F(AgentClicks, ARightClickOpensAContextMenuWhoseItemIsChosenAndClosedInTheSameCall) {
   auto factory = window("gtk3-widget-factory");
   ASSERT_TRUE(factory);
-  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
-  std::smatch field;
-  ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(text field[^\n]*@(\d+),(\d+) (\d+)x(\d+))re")));
   const UserSide before;
-  std::string result = tool("click", {{"app", "gtk3-widget-factory"},
-                                      {"x", std::stod(field[1]) + std::stod(field[3]) / 2},
-                                      {"y", std::stod(field[2]) + std::stod(field[4]) / 2},
-                                      {"mouse_button", "right"},
-                                      {"menu_item", "Select All"}});
+  std::string result = rightClickTextField({{"menu_item", "Select All"}});
   EXPECT_TRUE(result.starts_with("Right-clicked at that point. Chose \"Select All\" from the menu.")) << result;
   EXPECT_TRUE(eventually([&] {
     for (const auto& each : Apps::frontToBack())
       if (each.pid == factory->pid && each.layer > 0 && each.isOnScreen) return false;
     return true;
   })) << "the menu closed";
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(eventually([&] { return UserSide() == before; })) << UserSide();
+}
+
+TEST_F(AgentClicks, AContextMenuLeftOpenIsClosedBeforeTheCallReturnsAndItsItemsNamed) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const UserSide before;
+  auto typing = userTypes("menus never take my keys");
+  std::string result = rightClickTextField();
+  EXPECT_NE(result.find("A menu opened and was closed again at once, because an open menu takes the user's keyboard. "
+                        "Its items were: "),
+            std::string::npos)
+      << result;
+  EXPECT_NE(result.find("Select All"), std::string::npos) << result;
+  for (const auto& each : Apps::frontToBack())
+    EXPECT_FALSE(each.pid == factory->pid && each.layer > 0 && each.isOnScreen) << "a menu is still open";
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "menus never take my keys"; })) << readFile(typedFile());
   EXPECT_EQ(UserSide(), before);
 }
 

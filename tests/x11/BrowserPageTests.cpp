@@ -1,16 +1,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <regex>
+#include <thread>
+
 #include "kit/perception/Apps.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
 #include "tests/support/Eventually.hpp"
 #include "tests/support/TempDirectory.hpp"
-#include "tests/x11/DesktopSuite.hpp"
+#include "kit/tools/Tools.hpp"
+#include "tests/x11/AgentDesk.hpp"
 
 namespace {
 
-const std::string fixtures = std::string(TARNWICK_SOURCE_DIR) + "/tests/x11/fixtures/";
 const std::string page = "file://" + fixtures + "form.html";
 
 // A browser started by launch_app on a local page, read by the first get_app_state after
@@ -69,3 +72,33 @@ TEST_P(BrowserPage, TheFirstReadListsThePageAsAPersonSeesIt) {
 
 INSTANTIATE_TEST_SUITE_P(Browsers, BrowserPage, ::testing::Values("chromium", "firefox-esr"),
                          [](const auto& info) { return info.param == "chromium" ? "Chromium" : "Firefox"; });
+
+TEST_P(BrowserPage, ABrowserClickedInTheBackgroundLeavesTheUsersWindowActiveAndOnTop) {
+  // Firefox's page missed the first click on a fresh page in 2 of 4 loaded runs: still open.
+  if (GetParam() == "firefox-esr") GTEST_SKIP() << "Firefox's first click on a fresh page is not reliable yet";
+  TempDirectory folder;
+  ChildProcess user("/usr/bin/python3", {fixtures + "user_window.py", folder.file("typed.txt"), "900"});
+  std::string userWindow;
+  ASSERT_TRUE(eventually([&] { return !(userWindow = run("xdotool search --name '^User notes$' | head -1")).empty(); },
+                         std::chrono::seconds(20)));
+  const std::string state = firstStateOfLoadedPage();
+  std::smatch send;
+  ASSERT_TRUE(std::regex_search(state, send, std::regex(R"re(button "Send"[^\n]*@(\d+),(\d+) (\d+)x(\d+))re"))) << state;
+  auto app = running();
+  ASSERT_TRUE(app);
+  run("xdotool windowactivate --sync " + userWindow);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const UserSide before;
+  const Json click{{"app", std::to_string(app->pid)},
+                   {"x", std::stod(send[1]) + std::stod(send[3]) / 2},
+                   {"y", std::stod(send[2]) + std::stod(send[4]) / 2}};
+  const std::string result = Tools::call("click", Arguments(click), engine_, [] { return false; }).text;
+  EXPECT_TRUE(result.starts_with("Clicked at that point.")) << result;
+  EXPECT_TRUE(eventually([&] {
+    for (const auto& window : Apps::frontToBack())
+      if (window.pid == app->pid && window.title.starts_with("Local form sent")) return true;
+    return false;
+  })) << "the page saw the click";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  expectUserSideKept(before, UserSide());
+}
