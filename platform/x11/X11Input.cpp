@@ -15,6 +15,7 @@
 #include "kit/common/Log.hpp"
 #include "kit/common/Text.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
+#include "platform/x11/X11Windows.hpp"
 
 namespace {
 
@@ -343,12 +344,19 @@ void X11Input::removeAgent(Agent agent) {
   spareKeys_->giveBack(agent);
 }
 
-bool X11Input::heldByApp(Agent agent, pid_t) {
+bool X11Input::heldByApp(Agent agent, pid_t pid) {
   std::lock_guard guard(lock_);
   auto found = agents_.find(agent);
   if (found == agents_.end()) return false;
   std::lock_guard displayGuard(display_->lock());
-  // X says only that a device is grabbed, not by whom; trying to grab it tells.
+  // Only an open popup of the app can hold the devices. Trying a grab is the only way to
+  // know, and it sends the app focus and crossing events: try only then.
+  const auto windows = X11Windows::stack(*display_);
+  if (std::none_of(windows.begin(), windows.end(), [&](const X11Window& window) {
+        return window.pid == pid && window.overrideRedirect && window.onScreen() && window.layer == 101;
+      })) {
+    return false;
+  }
   auto grabbed = [&](int device) {
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XIEventMask mask{device, sizeof bits, bits};

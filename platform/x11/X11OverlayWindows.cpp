@@ -1,9 +1,11 @@
 #include "platform/x11/X11OverlayWindows.hpp"
 
 #include <X11/Xft/Xft.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -135,12 +137,37 @@ void X11OverlayWindows::orderAbove(WindowNumber overlay, WindowNumber target) {
 
 void X11OverlayWindows::orderOut(WindowNumber overlay) {
   std::lock_guard guard(display_->lock());
-  XUnmapWindow(display_->raw(), overlay);
-  XFlush(display_->raw());
+  takeAway(overlay, XUnmapWindow);
 }
 
 void X11OverlayWindows::destroy(WindowNumber overlay) {
   std::lock_guard guard(display_->lock());
-  XDestroyWindow(display_->raw(), overlay);
-  XFlush(display_->raw());
+  takeAway(overlay, XDestroyWindow);
+}
+
+void X11OverlayWindows::takeAway(WindowNumber overlay, int (*how)(Display*, ::Window)) {
+  Display* display = display_->raw();
+  XWindowAttributes gone;
+  const bool wasShown = XGetWindowAttributes(display, overlay, &gone) && gone.map_state == IsViewable;
+  how(display, overlay);
+  if (wasShown) exposeBelow(display_->longs(display_->root(), "_NET_CLIENT_LIST", XA_WINDOW), gone);
+  XFlush(display);
+}
+
+// Without a compositor the apps below repaint what the overlay covered; some miss the
+// server's exposure, so each window under it is told again.
+void X11OverlayWindows::exposeBelow(const std::vector<unsigned long>& clients, const XWindowAttributes& gone) {
+  Display* display = display_->raw();
+  for (unsigned long client : clients) {
+    int x = 0, y = 0;
+    ::Window child = 0;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, client, &attributes) || attributes.map_state != IsViewable) continue;
+    XTranslateCoordinates(display, client, display_->root(), 0, 0, &x, &y, &child);
+    const int left = std::max(x, gone.x), top = std::max(y, gone.y);
+    const int right = std::min(x + attributes.width, gone.x + gone.width);
+    const int bottom = std::min(y + attributes.height, gone.y + gone.height);
+    if (right <= left || bottom <= top) continue;
+    XClearArea(display, client, left - x, top - y, unsigned(right - left), unsigned(bottom - top), True);
+  }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <vector>
 
 #include "kit/platform/OverlayWindows.hpp"
 #include "platform/x11/X11Display.hpp"
@@ -17,5 +18,8 @@ class X11OverlayWindows : public OverlayWindows {
   void destroy(WindowNumber overlay) override;
 
  private:
+  // Unmaps or destroys the overlay; expects the display's lock held.
+  void takeAway(WindowNumber overlay, int (*how)(Display*, ::Window));
+  void exposeBelow(const std::vector<unsigned long>& clients, const XWindowAttributes& gone);
   std::shared_ptr<X11Display> display_;
 };
