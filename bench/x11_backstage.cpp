@@ -40,13 +40,10 @@ constexpr const char* cover =
 }  // namespace
 
 int main() {
-  auto desktop = X11Desktop::open();
-  if (!desktop) return 1;
-  Platform::install(desktop);
-  WindowList::useHelper(nullptr);
-  Engine engine(std::make_shared<AgentSession>(1, "bench", std::nullopt), std::weak_ptr<CursorPresenter>());
-  auto window = WidgetFactory::launch(engine);
-  if (!window) return 1;
+  auto desk = WidgetFactory::openDesk();
+  if (!desk) return 1;
+  auto& desktop = desk->desktop;
+  std::optional<WindowInfo> window = desk->window;
   auto covering = Process::start({.executable = "/usr/bin/python3", .arguments = {"-c", cover}});
   if (!covering.pid) return 1;
   std::this_thread::sleep_for(std::chrono::seconds(3));

@@ -35,13 +35,10 @@ double awaitReport(ChildProcess& helper, WindowNumber cursor, const std::string&
 }  // namespace
 
 int main() {
-  auto desktop = X11Desktop::open();
-  if (!desktop) return 1;
-  Platform::install(desktop);
-  WindowList::useHelper(nullptr);
-  Engine engine(std::make_shared<AgentSession>(1, "bench", std::nullopt), std::weak_ptr<CursorPresenter>());
-  auto window = WidgetFactory::launch(engine);
-  if (!window) return 1;
+  auto desk = WidgetFactory::openDesk();
+  if (!desk) return 1;
+  auto& desktop = desk->desktop;
+  std::optional<WindowInfo> window = desk->window;
   OverlayWindows& overlays = *desktop->overlays();
   const OverlayPicture square{{40, 40}, {{OverlayShape::Kind::polygon, {{0, 0}, {40, 0}, {40, 40}, {0, 40}}, {}, {255, 0, 0}}}};
   const WindowNumber cursor = overlays.create(square).value_or(0);
