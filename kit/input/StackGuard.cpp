@@ -193,6 +193,11 @@ StackGuard::StackGuard(RunningApp app, std::optional<RunningApp> front, std::vec
   std::thread([watch = watch_] { watch->guardOtherApp(); }).detach();
 }
 
+StackGuard::~StackGuard() {
+  std::lock_guard guard(watch_->lock);
+  if (!watch_->finished) watch_->finished = Clock::now();
+}
+
 std::vector<WindowInfo> StackGuard::normalWindows() {
   std::vector<WindowInfo> normal;
   if (!Platform::desktopIfAny()) return normal;

@@ -18,6 +18,10 @@ class StackGuard {
 
   // Creating the guard starts it.
   StackGuard(RunningApp app, std::optional<RunningApp> front, std::vector<WindowInfo> windowsBefore, bool launching);
+  // A guard never finished is finished now, so that its watchdog ends.
+  ~StackGuard();
+  StackGuard(const StackGuard&) = delete;
+  StackGuard& operator=(const StackGuard&) = delete;
 
   // The current front-to-back order of normal windows.
   static std::vector<WindowInfo> normalWindows();
