@@ -248,7 +248,8 @@ std::vector<WindowNumber> SimModel::drawingOrder() const {
   // Overlays whose window is gone from the screen float in front of everything.
   for (const auto& [id, overlay] : overlays) {
     if (!overlay.anchor) continue;
-    auto anchor = std::find_if(windows.begin(), windows.end(), [&](const Window& w) { return w.id == *overlay.anchor; });
+    const WindowNumber anchorID = *overlay.anchor;
+    auto anchor = std::find_if(windows.begin(), windows.end(), [&](const Window& w) { return w.id == anchorID; });
     if (anchor == windows.end() || !isOnScreen(*anchor)) order.push_back(id);
   }
   for (const auto& window : windows) {
