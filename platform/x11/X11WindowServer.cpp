@@ -173,41 +173,21 @@ std::optional<WindowNumber> X11WindowServer::frontWindow() {
 
 bool X11WindowServer::activate(WindowNumber window) {
   std::lock_guard guard(display_->lock());
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = display_->atom("_NET_ACTIVE_WINDOW");
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = 2;  // as a pager asks: the window manager obeys without focus-stealing rules
-  event.xclient.data.l[1] = CurrentTime;
-  bool sent = XSendEvent(display_->raw(), display_->root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
-                         &event) != 0;
-  XFlush(display_->raw());
-  return sent;
+  // As a pager asks: the window manager obeys without focus-stealing rules.
+  return askWindowManager(window, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0});
 }
 
 bool X11WindowServer::move(WindowNumber window, Point to) {
   std::lock_guard guard(display_->lock());
   const int x = int(std::lround(to.x)), y = int(std::lround(to.y));
-  if (display_->longs(display_->root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty()) {
+  if (!hasWindowManager()) {
     XMoveWindow(display_->raw(), window, x, y);
-  } else {
-    // North-west gravity puts the frame's outer corner, decorations included, at the point.
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = display_->atom("_NET_MOVERESIZE_WINDOW");
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = NorthWestGravity | (1 << 8) | (1 << 9) | (2 << 12);  // x and y, from a pager
-    event.xclient.data.l[1] = x;
-    event.xclient.data.l[2] = y;
-    if (!XSendEvent(display_->raw(), display_->root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
-                    &event)) {
-      return false;
-    }
+    XFlush(display_->raw());
+    return true;
   }
-  XFlush(display_->raw());
-  return true;
+  // North-west gravity puts the frame's outer corner, decorations included, at the point;
+  // the flags say x and y are given, by a pager.
+  return askWindowManager(window, "_NET_MOVERESIZE_WINDOW", {NorthWestGravity | (1 << 8) | (1 << 9) | (2 << 12), x, y});
 }
 
 std::vector<WindowNumber> X11WindowServer::drawingOrder() {
@@ -241,19 +221,25 @@ void X11WindowServer::waitForStackChange(std::chrono::milliseconds timeout) {
 
 bool X11WindowServer::raise(WindowNumber window) {
   std::lock_guard guard(display_->lock());
-  if (display_->longs(display_->root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty()) {
+  if (!hasWindowManager()) {
     XRaiseWindow(display_->raw(), window);
     XFlush(display_->raw());
     return true;
   }
+  return askWindowManager(window, "_NET_RESTACK_WINDOW", {2, None, Above});  // from a pager, to the top
+}
+
+bool X11WindowServer::hasWindowManager() {
+  return !display_->longs(display_->root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
+}
+
+bool X11WindowServer::askWindowManager(WindowNumber window, const char* message, std::array<long, 3> data) {
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = window;
-  event.xclient.message_type = display_->atom("_NET_RESTACK_WINDOW");
+  event.xclient.message_type = display_->atom(message);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = 2;  // from a pager
-  event.xclient.data.l[1] = None;
-  event.xclient.data.l[2] = Above;
+  for (size_t i = 0; i < data.size(); ++i) event.xclient.data.l[i] = data[i];
   const bool sent = XSendEvent(display_->raw(), display_->root(), False,
                                SubstructureRedirectMask | SubstructureNotifyMask, &event) != 0;
   XFlush(display_->raw());

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -36,6 +37,10 @@ class X11WindowServer : public WindowServer {
 
  private:
   std::optional<pid_t> pidOf(::Window window);
+  // These expect the display's lock held.
+  bool hasWindowManager();
+  // A client message to the window manager about the window, as EWMH pagers send them.
+  bool askWindowManager(WindowNumber window, const char* message, std::array<long, 3> data);
   std::shared_ptr<X11Display> display_;
   // Top-level frames and the windows in them, for windowAt; guarded by the display's lock.
   std::map<::Window, WindowInfo> frames_;
