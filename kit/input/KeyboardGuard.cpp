@@ -45,10 +45,11 @@ std::optional<std::string> release(const RunningApp& from, AgentInput::Agent age
     clock.sleep(beforeEachCheck);
     if (!holds()) return std::nullopt;
   }
-  const std::string titles = OpenMenus::titles(OpenMenus::items(OpenMenus::elements(from.pid)));
+  const auto menus = OpenMenus::elements(from.pid);
+  const std::string titles = OpenMenus::titles(OpenMenus::items(menus));
   for (int attempt = 0; attempt < attempts && holds(); ++attempt) {
     if (attempt == 0) {
-      for (const auto& menu : OpenMenus::elements(from.pid)) AX::perform(menu, "AXCancel");
+      for (const auto& menu : menus) AX::perform(menu, "AXCancel");
     } else {
       try {
         pressEscape(from, agent);

@@ -78,6 +78,15 @@ struct StackGuard::Watch {
   std::vector<WindowNumber> lastDrawn;
   Clock::time_point lastOrderCheck;
 
+  struct Front {
+    std::optional<pid_t> app;
+    std::optional<WindowNumber> window;
+  };
+  Front front() {
+    std::lock_guard guard(lock);
+    return {frontApp, frontWindow};
+  }
+
   bool userActed() {
     AgentInput* input = desktop->input();
     if (input == nullptr) return false;
@@ -101,16 +110,21 @@ struct StackGuard::Watch {
     frontWindow = window;
     since = desktop->clock().now();
   }
+  // The user's acting comes first: after a click or modifier press of theirs the guard
+  // waits a moment and takes what is in front then as theirs. True when it did.
+  bool followUser() {
+    if (!userActed()) return false;
+    std::this_thread::sleep_for(150ms);
+    rebaseline();
+    return true;
+  }
+  void restoreFront() {
+    const Front user = front();
+    FocusGuard::restore(*desktop, user.window, user.app, app);
+  }
   void restore() {
-    std::optional<pid_t> userApp;
-    std::optional<WindowNumber> userWindow;
-    {
-      std::lock_guard guard(lock);
-      userApp = frontApp;
-      userWindow = frontWindow;
-    }
-    FocusGuard::restore(*desktop, userWindow, userApp, app);
-    if (userApp && *userApp != app) restoreOrder(*userApp);
+    restoreFront();
+    if (auto userApp = front().app; userApp && *userApp != app) restoreOrder(*userApp);
   }
   void restoreOrder(pid_t userApp) {
     const auto now = Clock::now();
@@ -140,11 +154,7 @@ struct StackGuard::Watch {
   }
   void guardOtherApp() {
     while (!expired()) {
-      if (userActed()) {
-        std::this_thread::sleep_for(150ms);
-        rebaseline();
-        continue;
-      }
+      if (followUser()) continue;
       restore();
       std::this_thread::sleep_for(finishedAt() ? 20ms : 5ms);
     }
@@ -154,16 +164,8 @@ struct StackGuard::Watch {
   void guardSameApp() {
     while (!finishedAt()) std::this_thread::sleep_for(20ms);
     while (!expired()) {
-      if (userActed()) {
-        std::this_thread::sleep_for(150ms);
-        rebaseline();
-        continue;
-      }
-      std::optional<WindowNumber> userWindow;
-      {
-        std::lock_guard guard(lock);
-        userWindow = frontWindow;
-      }
+      if (followUser()) continue;
+      const auto userWindow = front().window;
       WindowServer& server = desktop->windowServer();
       const auto front = server.frontWindow();
       if (userWindow && front && front != userWindow && server.frontProcess() == app && Apps::window(*userWindow)) {
@@ -215,14 +217,7 @@ void StackGuard::finish(Clock::time_point at) {
     std::lock_guard guard(watch_->lock);
     watch_->finished = at;
   }
-  if (watch_->desktop && watch_->app > 0 && !watch_->userActed()) {
-    std::optional<pid_t> userApp;
-    std::optional<WindowNumber> userWindow;
-    {
-      std::lock_guard guard(watch_->lock);
-      userApp = watch_->frontApp;
-      userWindow = watch_->frontWindow;
-    }
-    if (userApp != watch_->app) FocusGuard::restore(*watch_->desktop, userWindow, userApp, watch_->app);
-  }
+  // What the app took during the call is given back before the call returns (the order
+  // is left to the watchdog, which owns its state).
+  if (watch_->desktop && watch_->app > 0 && !watch_->userActed()) watch_->restoreFront();
 }
