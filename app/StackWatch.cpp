@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <sstream>
 
 namespace StackWatch {
 namespace {
@@ -23,6 +22,16 @@ std::vector<std::string> fields(const std::string& line) {
     if (space == std::string::npos) return parts;
     start = space + 1;
   }
+}
+
+// Key, target and generation from the first three fields.
+std::optional<std::pair<WindowNumber, Subscription>> parseSubscription(const std::vector<std::string>& parts) {
+  std::pair<WindowNumber, Subscription> parsed;
+  if (!parseNumber(parts[0], parsed.first) || !parseNumber(parts[1], parsed.second.target) ||
+      !parseNumber(parts[2], parsed.second.generation)) {
+    return std::nullopt;
+  }
+  return parsed;
 }
 
 // Whether anything but other cursors lies between the cursor and its target.
@@ -53,29 +62,24 @@ std::optional<Change> changeNamed(const std::string& name) {
 
 std::optional<std::pair<WindowNumber, Subscription>> parseRequest(const std::string& line) {
   auto parts = fields(line);
-  std::pair<WindowNumber, Subscription> request;
-  if (parts.size() != 3 || !parseNumber(parts[0], request.first) ||
-      !parseNumber(parts[1], request.second.target) || !parseNumber(parts[2], request.second.generation)) {
-    return std::nullopt;
-  }
-  return request;
+  if (parts.size() != 3) return std::nullopt;
+  return parseSubscription(parts);
+}
+
+std::string request(WindowNumber key, const Subscription& subscription) {
+  return std::to_string(key) + " " + std::to_string(subscription.target) + " " + std::to_string(subscription.generation);
 }
 
 std::optional<Report> parseReport(const std::string& line) {
   auto parts = fields(line);
   if (parts.size() != 4) return std::nullopt;
-  auto request = parseRequest(parts[0] + " " + parts[1] + " " + parts[2]);
+  auto subscribed = parseSubscription(parts);
   auto change = changeNamed(parts[3]);
-  if (!request || !change) return std::nullopt;
-  return Report{request->first, request->second, *change};
+  if (!subscribed || !change) return std::nullopt;
+  return Report{subscribed->first, subscribed->second, *change};
 }
 
-std::string line(const Report& report) {
-  std::ostringstream text;
-  text << report.key << ' ' << report.subscription.target << ' ' << report.subscription.generation << ' '
-       << word(report.change);
-  return text.str();
-}
+std::string line(const Report& report) { return request(report.key, report.subscription) + " " + word(report.change); }
 
 std::vector<Report> Reporter::look(const Subscriptions& subscriptions, const std::vector<WindowNumber>& order,
                                    double now) {

@@ -29,6 +29,7 @@ using Subscriptions = std::map<WindowNumber, Subscription>;  // by cursor window
 
 // One request line; none when it is not exactly three decimal fields.
 std::optional<std::pair<WindowNumber, Subscription>> parseRequest(const std::string& line);
+std::string request(WindowNumber key, const Subscription& subscription);
 
 struct Report {
   WindowNumber key = 0;

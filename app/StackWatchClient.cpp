@@ -5,7 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "kit/common/Files.hpp"
+#include "kit/common/Lines.hpp"
 #include "kit/common/Log.hpp"
 #include "kit/common/Process.hpp"
 #include "kit/platform/Desktop.hpp"
@@ -112,16 +112,10 @@ void StackWatchClient::start() {
   }
   fcntl(running->input, F_SETFL, O_NONBLOCK);  // a stalled helper must never stall the cursors
   const uint64_t epoch = ++epoch_;
-  std::weak_ptr<bool> alive = alive_;
-  auto post = [this, alive](std::function<void()> work) {
-    queue_.post([alive, work = std::move(work)] {
-      if (alive.lock()) work();
-    });
-  };
   Running* reading = running.get();
-  running->reader = std::thread([this, reading, epoch, post] {
-    reading->read([this, epoch, post](std::string line) { post([this, epoch, line] { handle(epoch, line); }); },
-                  [this, epoch, post] { post([this, epoch] { fail(epoch); }); });
+  running->reader = std::thread([this, reading, epoch] {
+    reading->read([this, epoch](std::string line) { later([this, epoch, line] { handle(epoch, line); }); },
+                  [this, epoch] { later([this, epoch] { fail(epoch); }); });
   });
   running_ = std::move(running);
   for (const auto& [cursor, subscription] : subscriptions_) send(cursor, subscription);
@@ -142,14 +136,14 @@ void StackWatchClient::cleanUp() {
 }
 
 void StackWatchClient::send(WindowNumber cursor, const StackWatch::Subscription& subscription) {
-  const std::string line = std::to_string(cursor) + " " + std::to_string(subscription.target) + " " +
-                           std::to_string(subscription.generation) + "\n";
-  if (!Files::writeAll(running_->input, line.data(), line.size())) {
-    const uint64_t epoch = epoch_;
-    queue_.post([this, epoch, alive = std::weak_ptr<bool>(alive_)] {
-      if (alive.lock()) fail(epoch);
-    });
-  }
+  if (!Lines::write(running_->input, StackWatch::request(cursor, subscription)))
+    later([this, epoch = epoch_] { fail(epoch); });
+}
+
+void StackWatchClient::later(std::function<void()> work) {
+  queue_.post([alive = std::weak_ptr<bool>(alive_), work = std::move(work)] {
+    if (alive.lock()) work();
+  });
 }
 
 void StackWatchClient::handle(uint64_t epoch, const std::string& line) {

@@ -36,6 +36,8 @@ class StackWatchClient {
   void send(WindowNumber cursor, const StackWatch::Subscription& subscription);
   void handle(uint64_t epoch, const std::string& line);
   void fail(uint64_t epoch);
+  // Runs the work on the queue, unless this client is gone by then.
+  void later(std::function<void()> work);
 
   TimedQueue& queue_;
   const std::string helper_;
