@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Figures.hpp"
 #include "bench/WidgetFactory.hpp"
 #include "kit/backstage/Backstage.hpp"
 #include "kit/common/Process.hpp"
@@ -14,18 +15,11 @@
 #include "kit/platform/Desktop.hpp"
 #include "platform/x11/X11Desktop.hpp"
 
+using Figures::millisecondsSince;
+using Figures::percentile;
+using Figures::Steady;
+
 namespace {
-
-using Steady = std::chrono::steady_clock;
-
-double millisecondsSince(Steady::time_point start) {
-  return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
-}
-
-double percentile(std::vector<double> values, double share) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(share * double(values.size())))];
-}
 
 // A window of another process over the whole monitor, as the user's would be.
 constexpr const char* cover =
@@ -43,7 +37,7 @@ int main() {
   auto desk = WidgetFactory::openDesk();
   if (!desk) return 1;
   auto& desktop = desk->desktop;
-  std::optional<WindowInfo> window = desk->window;
+  const WindowInfo* window = &desk->window;
   auto covering = Process::start({.executable = "/usr/bin/python3", .arguments = {"-c", cover}});
   if (!covering.pid) return 1;
   std::this_thread::sleep_for(std::chrono::seconds(3));

@@ -1,33 +1,29 @@
 // The stack watch on the real desktop: how soon after a restack that leaves a cursor
-// behind its target the helper reports it "covered", and after the cursor is put back
-// above the target, how soon a minimise is reported "hidden". Run inside
-// scripts/desktop-session.
+// behind its target the helper reports it "covered". Run inside scripts/desktop-session.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 #include <vector>
 
+#include "bench/Figures.hpp"
 #include "bench/WidgetFactory.hpp"
 #include "kit/perception/WindowList.hpp"
 #include "platform/x11/X11Desktop.hpp"
 #include "tests/support/ChildProcess.hpp"
 
+using Figures::millisecondsSince;
+using Figures::percentile;
+using Figures::Steady;
+
 namespace {
-
-using Steady = std::chrono::steady_clock;
-
-double percentile(std::vector<double> values, double share) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(share * double(values.size())))];
-}
 
 // Milliseconds until the helper reports the word for the cursor; negative when it never does.
 double awaitReport(ChildProcess& helper, WindowNumber cursor, const std::string& word, Steady::time_point since) {
   const std::string prefix = std::to_string(cursor) + " ";
   while (auto line = helper.readLine(std::chrono::seconds(2))) {
     if (line->starts_with(prefix) && line->ends_with(" " + word))
-      return std::chrono::duration<double, std::milli>(Steady::now() - since).count();
+      return millisecondsSince(since);
   }
   return -1;
 }
@@ -38,7 +34,7 @@ int main() {
   auto desk = WidgetFactory::openDesk();
   if (!desk) return 1;
   auto& desktop = desk->desktop;
-  std::optional<WindowInfo> window = desk->window;
+  const WindowInfo* window = &desk->window;
   OverlayWindows& overlays = *desktop->overlays();
   const OverlayPicture square{{40, 40}, {{OverlayShape::Kind::polygon, {{0, 0}, {40, 0}, {40, 40}, {0, 40}}, {}, {255, 0, 0}}}};
   const WindowNumber cursor = overlays.create(square).value_or(0);
