@@ -1,5 +1,7 @@
 #include "platform/x11/X11Display.hpp"
 
+#include <X11/Xlib-xcb.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
@@ -93,6 +95,55 @@ std::pair<std::string, std::string> X11Display::windowClass(::Window window) {
   std::string second = both.substr(split + 1);
   if (auto end = second.find('\0'); end != std::string::npos) second.resize(end);
   return {both.substr(0, split), second};
+}
+
+std::vector<X11Display::RootChild> X11Display::rootChildren() {
+  std::vector<RootChild> found;
+  xcb_connection_t* connection = XGetXCBConnection(display_);
+  std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
+      xcb_query_tree_reply(connection, xcb_query_tree(connection, xcb_window_t(root_)), nullptr), &free);
+  if (!tree) return found;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  const int count = xcb_query_tree_children_length(tree.get());
+  std::vector<xcb_get_window_attributes_cookie_t> asked;
+  asked.reserve(size_t(count));
+  for (int i = 0; i < count; ++i) asked.push_back(xcb_get_window_attributes(connection, children[i]));
+  for (int i = 0; i < count; ++i) {
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
+        xcb_get_window_attributes_reply(connection, asked[size_t(i)], nullptr), &free);
+    if (!attributes) continue;  // gone meanwhile
+    found.push_back({children[i], attributes->map_state == XCB_MAP_STATE_VIEWABLE, attributes->override_redirect != 0,
+                     attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY});
+  }
+  return found;
+}
+
+std::vector<std::optional<::Window>> X11Display::topLevels(const std::vector<::Window>& windows) {
+  xcb_connection_t* connection = XGetXCBConnection(display_);
+  std::vector<std::optional<::Window>> frames(windows.size());
+  std::vector<::Window> climbing = windows;  // each window's ancestor reached so far
+  std::vector<size_t> open(windows.size());
+  for (size_t i = 0; i < open.size(); ++i) open[i] = i;
+  for (int depth = 0; depth < 16 && !open.empty(); ++depth) {
+    std::vector<xcb_query_tree_cookie_t> asked;
+    asked.reserve(open.size());
+    for (size_t i : open) asked.push_back(xcb_query_tree(connection, xcb_window_t(climbing[i])));
+    std::vector<size_t> next;
+    for (size_t k = 0; k < open.size(); ++k) {
+      std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
+          xcb_query_tree_reply(connection, asked[k], nullptr), &free);
+      if (!tree) continue;  // gone
+      const size_t i = open[k];
+      if (tree->parent == tree->root || tree->parent == 0) {
+        frames[i] = climbing[i];
+      } else {
+        climbing[i] = tree->parent;
+        next.push_back(i);
+      }
+    }
+    open = std::move(next);
+  }
+  return frames;
 }
 
 std::optional<::Window> X11Display::topLevel(::Window window) {

@@ -33,6 +33,18 @@ class X11Display {
   std::string title(::Window window);
   // WM_CLASS as (instance, class).
   std::pair<std::string, std::string> windowClass(::Window window);
+  // A child of the root as the server stacks it.
+  struct RootChild {
+    ::Window window = 0;
+    bool viewable = false;
+    bool overrideRedirect = false;
+    bool inputOnly = false;
+  };
+  // The root's children, back to front, their attributes asked for all at once: one
+  // round trip each way however many windows there are.
+  std::vector<RootChild> rootChildren();
+  // The frame of each window, asked for all windows at once level by level.
+  std::vector<std::optional<::Window>> topLevels(const std::vector<::Window>& windows);
   // The window's ancestor that is a child of the root (its frame), or none.
   std::optional<::Window> topLevel(::Window window);
 

@@ -193,25 +193,24 @@ bool X11WindowServer::move(WindowNumber window, Point to) {
 std::vector<WindowNumber> X11WindowServer::drawingOrder() {
   std::lock_guard guard(display_->lock());
   std::vector<WindowNumber> order;
-  ::Window rootReturn = 0, parent = 0, *children = nullptr;
-  unsigned count = 0;
-  if (!XQueryTree(display_->raw(), display_->root(), &rootReturn, &parent, &children, &count)) return order;
+  const auto children = display_->rootChildren();
   const auto now = std::chrono::steady_clock::now();
-  for (unsigned i = count; i-- > 0;) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display_->raw(), children[i], &attributes) || attributes.map_state != IsViewable) continue;
+  for (auto child = children.rbegin(); child != children.rend(); ++child) {
+    if (!child->viewable) continue;
     // A frame the table does not know yet: a window was just managed (read at most once a second).
-    if (!attributes.override_redirect && !clientOfFrame_.contains(children[i]) &&
+    if (!child->overrideRedirect && !clientOfFrame_.contains(child->window) &&
         now - clientsRead_ > std::chrono::seconds(1)) {
       clientOfFrame_.clear();
-      for (unsigned long client : display_->longs(display_->root(), "_NET_CLIENT_LIST", XA_WINDOW))
-        if (auto frame = display_->topLevel(client)) clientOfFrame_[*frame] = client;
+      const auto longs = display_->longs(display_->root(), "_NET_CLIENT_LIST", XA_WINDOW);
+      const std::vector<::Window> clients(longs.begin(), longs.end());
+      const auto frames = display_->topLevels(clients);
+      for (size_t i = 0; i < clients.size(); ++i)
+        if (frames[i]) clientOfFrame_[*frames[i]] = clients[i];
       clientsRead_ = now;
     }
-    auto client = clientOfFrame_.find(children[i]);
-    order.push_back(WindowNumber(client == clientOfFrame_.end() ? children[i] : client->second));
+    auto client = clientOfFrame_.find(child->window);
+    order.push_back(WindowNumber(client == clientOfFrame_.end() ? child->window : client->second));
   }
-  if (children != nullptr) XFree(children);
   return order;
 }
 

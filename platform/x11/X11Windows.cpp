@@ -65,18 +65,15 @@ std::optional<X11Window> describe(X11Display& display, ::Window window, long cur
 // Mapped override-redirect children of the root, front to back.
 std::vector<X11Window> overrideRedirectWindows(X11Display& display, long current) {
   std::vector<X11Window> found;
-  ::Window rootReturn = 0, parent = 0, *children = nullptr;
-  unsigned count = 0;
-  if (!XQueryTree(display.raw(), display.root(), &rootReturn, &parent, &children, &count)) return found;
-  for (unsigned i = count; i-- > 0;) {
+  const auto children = display.rootChildren();
+  for (auto child = children.rbegin(); child != children.rend(); ++child) {
+    // Input-only windows (a toolkit's grab window) draw nothing.
+    if (!child->overrideRedirect || !child->viewable || child->inputOnly) continue;
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display.raw(), children[i], &attributes)) continue;
-    if (!attributes.override_redirect || attributes.map_state != IsViewable) continue;
-    // Input-only windows (a toolkit's grab window) draw nothing; specks are toolkit helpers too.
-    if (attributes.c_class == InputOnly || (attributes.width <= 1 && attributes.height <= 1)) continue;
-    if (auto info = describe(display, children[i], current); info && info->pid != 0) found.push_back(*info);
+    if (!XGetWindowAttributes(display.raw(), child->window, &attributes)) continue;
+    if (attributes.width <= 1 && attributes.height <= 1) continue;  // specks are toolkit helpers too
+    if (auto info = describe(display, child->window, current); info && info->pid != 0) found.push_back(*info);
   }
-  if (children != nullptr) XFree(children);
   return found;
 }
 

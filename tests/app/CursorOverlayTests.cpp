@@ -83,9 +83,12 @@ TEST(CursorOverlay, AClickShowsTheAgentsCursorDirectlyAboveItsTargetWithTheTipOn
   const WindowNumber cursor = desk.cursorWindow();
   ASSERT_NE(cursor, 0u);
   EXPECT_TRUE(desk.eventually([&](const auto& order) { return desk.directlyAbove(order, cursor, desk.editorWindow); }));
-  auto drawnAt = desk.scene->overlay(cursor)->frame.origin;
-  EXPECT_NEAR(drawnAt.x + CursorArt::tip.x, 190, 1);  // the button's centre
-  EXPECT_NEAR(drawnAt.y + CursorArt::tip.y, 165, 1);
+  // The glide ends on the overlay's own clock, a frame or so after the click returns.
+  const auto tipOnTheButtonsCentre = [&] {
+    const Point drawnAt = desk.scene->overlay(cursor)->frame.origin;
+    return std::abs(drawnAt.x + CursorArt::tip.x - 190) <= 1 && std::abs(drawnAt.y + CursorArt::tip.y - 165) <= 1;
+  };
+  EXPECT_TRUE(desk.eventually([&](const auto&) { return tipOnTheButtonsCentre(); }));
   // The user's terminal stays in front of it all.
   EXPECT_EQ(desk.order().front(), desk.terminalWindow);
 }
