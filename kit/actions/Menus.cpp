@@ -19,24 +19,28 @@ void replaceAll(std::string& text, const std::string& what) {
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at)) text.erase(at, what.size());
 }
 
-std::vector<std::string> pieces(const std::string& title) {
+void closeAll(pid_t pid) {
+  for (const auto& menu : OpenMenus::elements(pid)) AX::perform(menu, "AXCancel");
+}
+
+}  // namespace
+
+std::vector<std::string> pathPieces(const std::string& path) {
+  std::string unified = path;
+  for (size_t at = unified.find("\u2192"); at != std::string::npos; at = unified.find("\u2192", at))
+    unified.replace(at, std::string("\u2192").size(), ">");
   std::vector<std::string> result;
   size_t start = 0;
-  while (start <= title.size()) {
-    size_t end = title.find('>', start);
-    std::string piece = Text::trimmed(title.substr(start, end == std::string::npos ? std::string::npos : end - start));
+  while (start <= unified.size()) {
+    const size_t end = unified.find('>', start);
+    std::string piece =
+        Text::trimmed(unified.substr(start, end == std::string::npos ? std::string::npos : end - start));
     if (!piece.empty()) result.push_back(piece);
     if (end == std::string::npos) break;
     start = end + 1;
   }
   return result;
 }
-
-void closeAll(pid_t pid) {
-  for (const auto& menu : OpenMenus::elements(pid)) AX::perform(menu, "AXCancel");
-}
-
-}  // namespace
 
 std::string normalised(const std::string& title) {
   std::string text = Text::lowered(Text::withoutSoftHyphens(title));
@@ -72,7 +76,7 @@ std::string pickFromOpenMenu(const std::string& title, pid_t pid) {
     if (items.empty()) clock.sleep(0.01);
   }
   if (items.empty()) throw ToolError("No menu opened, so \"" + title + "\" could not be chosen.");
-  const auto path = pieces(title);
+  const auto path = pathPieces(title);
   if (path.empty()) throw ToolError("Pass the title of a menu item.");
   std::optional<AXElement> chosen;
   for (size_t i = 0; i < path.size(); ++i) {

@@ -21,4 +21,18 @@ AXStatus pressAndClose(const AXElement& item, pid_t pid);
 // text to append to the click's. Fails with a ToolError, closing the menu first.
 std::string pickFromOpenMenu(const std::string& title, pid_t pid);
 
+// Splits "File > Export…" (also with "→") into trimmed, non-empty pieces.
+std::vector<std::string> pathPieces(const std::string& path);
+
+// The menus or lists an element has open (a pop-up button's list), and their items.
+std::vector<AXElement> openMenus(const AXElement& element, pid_t pid);
+std::vector<AXElement> menuItems(const AXElement& element, pid_t pid);
+// Closes the menus the element has open.
+void close(pid_t pid, const AXElement& element);
+// Chooses an option of a pop-up, menu button or combo box; the reply for the agent.
+std::string choose(const std::string& value, const AXElement& element, pid_t pid);
+
+// Chooses a command of the app's menu bar by its path; the reply for the agent.
+std::string select(const std::string& path, pid_t pid);
+
 }  // namespace Menus

@@ -1,7 +1,10 @@
 #include "kit/input/Clipboard.hpp"
 
+#include <algorithm>
+#include <set>
 #include <sstream>
 
+#include "kit/common/Text.hpp"
 #include "kit/common/ToolError.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
 
@@ -50,6 +53,36 @@ std::optional<Operation> candidate(const KeyChord& chord, KeyboardLayouts& layou
 
 bool isSelectAll(const KeyChord& chord, KeyboardLayouts& layout) {
   return chord.flags() == shortcut && isKeyOf(chord, U'a', layout);
+}
+
+std::optional<Operation> operation(const std::vector<std::string>& menuPath) {
+  if (menuPath.empty()) return std::nullopt;
+  // "Einfügen" alone is the German Insert menu, not Paste.
+  if (menuPath.size() == 1 && Text::lowered(menuPath[0]) == "einf\u00fcgen") return std::nullopt;
+  const std::string last = Text::lowered(menuPath.back());
+  auto begins = [&](std::initializer_list<const char*> words) {
+    return std::any_of(words.begin(), words.end(), [&](const char* word) { return last.starts_with(word); });
+  };
+  if (begins({"paste", "einsetzen", "einf\u00fcgen"})) return Operation::paste;
+  if (begins({"copy", "kopieren"})) return Operation::copy;
+  if (begins({"cut", "ausschneiden"})) return Operation::cut;
+  return std::nullopt;
+}
+
+bool supportsText(const std::vector<std::string>& menuPath) {
+  static const std::set<std::string> commands{"copy",
+                                              "kopieren",
+                                              "cut",
+                                              "ausschneiden",
+                                              "paste",
+                                              "einsetzen",
+                                              "einf\u00fcgen",
+                                              "paste and match style",
+                                              "einsetzen und stil anpassen",
+                                              "einf\u00fcgen und stil anpassen"};
+  if (menuPath.size() != 2) return false;
+  const std::string menu = Text::lowered(menuPath[0]);
+  return (menu == "edit" || menu == "bearbeiten") && commands.contains(Text::lowered(menuPath[1]));
 }
 
 }  // namespace Clipboard

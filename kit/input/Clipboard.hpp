@@ -22,4 +22,9 @@ std::optional<Operation> candidate(const KeyChord& chord, KeyboardLayouts& layou
 // Whether a chord is the Select All shortcut.
 bool isSelectAll(const KeyChord& chord, KeyboardLayouts& layout);
 
+// The clipboard command a menu path names ("Edit > Copy", "Bearbeiten > Einfügen"), if any.
+std::optional<Operation> operation(const std::vector<std::string>& menuPath);
+// Whether the path is the standard Edit menu's text command, which the private clipboard can carry out.
+bool supportsText(const std::vector<std::string>& menuPath);
+
 }  // namespace Clipboard

@@ -99,6 +99,21 @@ class Engine {
   bool insertWithoutClipboard(const std::string& text, const Target& target, const std::optional<Captured>& captured,
                               const std::function<void()>& beforeWrite);
 
+  // Operations on one element through accessibility alone.
+  ToolResult setValue(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,
+                      const std::string& value);
+  // mode: "text", "cursor_before" or "cursor_after".
+  ToolResult selectText(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,
+                        const std::string& text, const std::string& prefix, const std::string& suffix,
+                        const std::string& mode);
+  ToolResult performAction(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,
+                           const std::string& action);
+  ToolResult selectMenuItem(const std::string& app, std::optional<WindowNumber> windowID, const std::string& path);
+  ToolResult paste(const std::string& app, std::optional<WindowNumber> windowID, const std::string& text,
+                   const std::string& format);
+  // Whether the element or its window went away within 2 seconds (an action that closed its dialog).
+  static bool vanishes(const AXElement& element, const WindowInfo& window);
+
   // Input is never sent to the app that hosts the agents.
   static void checkInputAllowed(const RunningApp& app);
 
@@ -107,6 +122,8 @@ class Engine {
   std::optional<WindowNumber> lastInputWindow;
 
  private:
+  // Moves the agent's cursor to the element's centre with a pulse; not at all when it has no frame.
+  void pointAtElement(const ElementRecord& record, const Target& target);
   // Rests the agent's pointer on an uncovered point of the window before keys.
   void aimKeys(const Target& target);
   TextRepair::Typist typist(const Target& target);

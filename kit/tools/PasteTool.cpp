@@ -1,4 +1,5 @@
 #include "kit/common/PlatformTexts.hpp"
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -12,9 +13,9 @@ Tool ToolRecords::paste() {
                          {"text", S::typed("string", "Text, HTML, or newline-separated file paths.")},
                          {"format", S::enumerated({"text", "html", "files"})}},
           .required = {"app", "text"},
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.string("text");
-            a.optionalString("format");
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            const std::string text = a.string("text");
+            return engine.paste(place.app, place.windowID, text, a.optionalString("format").value_or("text"));
           }};
 }

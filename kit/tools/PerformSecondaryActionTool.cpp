@@ -1,3 +1,4 @@
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -13,9 +14,9 @@ Tool ToolRecords::performSecondaryAction() {
                          {"action", S::typed("string")}},
           .required = {"app", "element_index", "action"},
           .mayNavigate = [](const Arguments&) { return true; },
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.requireInt("element_index");
-            a.string("action");
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            const int64_t index = a.requireInt("element_index");
+            return engine.performAction(place.app, place.windowID, index, a.string("action"));
           }};
 }

@@ -1,3 +1,4 @@
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -11,8 +12,8 @@ Tool ToolRecords::selectMenuItem() {
           .properties = {{"app", S::app()}, {"window_id", S::windowID()}, {"path", S::typed("string")}},
           .required = {"app", "path"},
           .mayNavigate = [](const Arguments&) { return true; },
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.string("path");
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            return engine.selectMenuItem(place.app, place.windowID, a.string("path"));
           }};
 }

@@ -1,3 +1,4 @@
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -14,12 +15,12 @@ Tool ToolRecords::selectText() {
                          {"suffix", S::typed("string", "Text right after the target.")},
                          {"selection_type", S::enumerated({"text", "cursor_before", "cursor_after"})}},
           .required = {"app", "element_index", "text"},
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.requireInt("element_index");
-            a.string("text");
-            a.optionalString("prefix");
-            a.optionalString("suffix");
-            a.optionalString("selection_type");
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            const int64_t index = a.requireInt("element_index");
+            const std::string text = a.string("text");
+            return engine.selectText(place.app, place.windowID, index, text, a.optionalString("prefix").value_or(""),
+                                     a.optionalString("suffix").value_or(""),
+                                     a.optionalString("selection_type").value_or("text"));
           }};
 }

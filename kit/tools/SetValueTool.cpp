@@ -1,3 +1,4 @@
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -12,9 +13,9 @@ Tool ToolRecords::setValue() {
                          {"element_index", S::elementIndex()},
                          {"value", S::typed("string")}},
           .required = {"app", "element_index", "value"},
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.requireInt("element_index");
-            a.string("value");
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            const int64_t index = a.requireInt("element_index");
+            return engine.setValue(place.app, place.windowID, index, a.string("value"));
           }};
 }

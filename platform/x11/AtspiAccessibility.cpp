@@ -589,7 +589,21 @@ AXStatus AtspiAccessibility::perform(const AXElement& element, const std::string
   return onElement(element, AXError::cannotComplete, [&](Reading& reading) { return act(reading, wanted); });
 }
 
+std::optional<AXStatus> AtspiAccessibility::actOnListOfPopUp(Reading& reading, const std::string& wanted) {
+  const AtspiRole role = reading.role();
+  if (role == ATSPI_ROLE_COMBO_BOX && (wanted == "AXPress" || wanted == "AXShowMenu") &&
+      !reading.has(ATSPI_STATE_EXPANDED) && reading.listOfPopUp()) {
+    listsShown_.insert(reading.element.id);
+    return AXError::success;
+  }
+  if (wanted == "AXCancel" && (role == ATSPI_ROLE_MENU || role == ATSPI_ROLE_LIST || role == ATSPI_ROLE_LIST_BOX)) {
+    if (auto owner = reading.parent(); owner && listsShown_.erase(owner->id) > 0) return AXError::success;
+  }
+  return std::nullopt;
+}
+
 AXStatus AtspiAccessibility::act(Reading& reading, const std::string& wanted) {
+  if (auto listed = actOnListOfPopUp(reading, wanted)) return *listed;
   GError* error = nullptr;
   std::optional<gboolean> done;
   if (AtspiAction* action = reading.action()) {
@@ -614,6 +628,13 @@ AXStatus AtspiAccessibility::act(Reading& reading, const std::string& wanted) {
     return hooks_.raiseWindow(*number) ? AXError::success : AXError::cannotComplete;
   }
   if (!done) return AXError::actionUnsupported;
+  // A chosen item closes the list it was chosen from.
+  if (*done && reading.role() == ATSPI_ROLE_MENU_ITEM && !listsShown_.empty()) {
+    if (auto list = reading.parent()) {
+      Reading owner(*this, objects_.at(list->id), *list);
+      if (auto popUp = owner.parent()) listsShown_.erase(popUp->id);
+    }
+  }
   return outcome(error, *done);
 }
 

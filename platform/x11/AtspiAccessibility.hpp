@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "kit/platform/Accessibility.hpp"
 
@@ -67,6 +68,8 @@ class AtspiAccessibility : public Accessibility {
   AXValue read(Reading& reading, const std::string& name, AXStatus& status);
   AXStatus set(Reading& reading, const std::string& name, const AXValue& value);
   AXStatus act(Reading& reading, const std::string& action);
+  // Opening and closing a closed pop-up button's list as listed; none for other actions.
+  std::optional<AXStatus> actOnListOfPopUp(Reading& reading, const std::string& action);
   static std::vector<std::string> actionsOf(Reading& reading);
   // The toolkit's own action names, remembered until the element reports a change.
   const std::vector<std::string>& toolkitActions(Reading& reading);
@@ -108,4 +111,8 @@ class AtspiAccessibility : public Accessibility {
     std::optional<std::string> window;                  // the window element it is in
   };
   std::unordered_map<std::string, Settled> settled_;
+  // Closed pop-up buttons whose list an agent opened: their items are listed and pressed
+  // without the toolkit's popup, which would take the user's keyboard (its items work
+  // while the list is closed).
+  std::unordered_set<std::string> listsShown_;
 };

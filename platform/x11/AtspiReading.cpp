@@ -199,13 +199,24 @@ std::vector<AXElement> AtspiAccessibility::Reading::children() {
   const AtspiRole own = role();
   const bool menus = own == ATSPI_ROLE_MENU_BAR || own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM;
   if (menus || isApplication()) return result;
-  // A closed pop-up button's list counts as hidden, though pages report it shown.
-  const bool closed = own == ATSPI_ROLE_COMBO_BOX && !has(ATSPI_STATE_EXPANDED);
+  // A closed pop-up button's list counts as hidden, though pages report it shown, unless
+  // an agent opened it as listed.
+  const bool popUp = own == ATSPI_ROLE_COMBO_BOX && !has(ATSPI_STATE_EXPANDED);
+  const bool listed = popUp && owner.listsShown_.contains(element.id);
   std::erase_if(result, [&](const AXElement& child) {
     Reading each(owner, owner.objects_.at(child.id), child);
-    return !each.isShown() || (closed && isList(each.role()));
+    if (popUp && isList(each.role())) return !listed;
+    return !each.isShown();
   });
   return result;
+}
+
+std::optional<AXElement> AtspiAccessibility::Reading::listOfPopUp() {
+  for (const auto& child : allChildren()) {
+    Reading each(owner, owner.objects_.at(child.id), child);
+    if (isList(each.role())) return child;
+  }
+  return std::nullopt;
 }
 
 std::string AtspiAccessibility::Reading::selectedItemName() {

@@ -1,0 +1,150 @@
+// Operations on one element that work through accessibility alone: setting values,
+// selecting text, performing listed actions, menu-bar commands and the private paste.
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "kit/actions/Menus.hpp"
+#include "kit/actions/ValueSetter.hpp"
+#include "kit/common/Text.hpp"
+#include "kit/common/ToolError.hpp"
+#include "kit/input/InputLocks.hpp"
+#include "kit/input/SharedKeyWindow.hpp"
+#include "kit/perception/AX.hpp"
+#include "kit/perception/Apps.hpp"
+#include "kit/perception/ElementLine.hpp"
+#include "kit/platform/Desktop.hpp"
+#include "kit/tools/Engine.hpp"
+
+namespace {
+
+// An action name as agents write it: without "AX", a custom action by its name.
+std::string comparable(const std::string& name) {
+  std::string text = Text::lowered(name);
+  text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+  return text;
+}
+
+}  // namespace
+
+void Engine::pointAtElement(const ElementRecord& record, const Target& target) {
+  std::optional<Rect> frame = AX::frame(AX::withTimeout(record.element, AX::standardTimeout));
+  if (!frame) frame = record.frame;
+  if (!frame) return;  // the cursor stays where it is
+  travel(frame->center(), target, std::max(1.0, std::min(frame->size.width, frame->size.height)), true,
+         surroundings(target));
+}
+
+ToolResult Engine::setValue(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,
+                            const std::string& value) {
+  const Target target = inputTarget(app, windowID);
+  const ElementRecord record = element(elementIndex, target);
+  pointAtElement(record, target);
+  return {ValueSetter::set(value, record, target.app.pid), {}};
+}
+
+ToolResult Engine::selectText(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,
+                              const std::string& text, const std::string& prefix, const std::string& suffix,
+                              const std::string& mode) {
+  const Target target = inputTarget(app, windowID);
+  const ElementRecord record = element(elementIndex, target);
+  const AXElement field = AX::withTimeout(record.element, AX::standardTimeout);
+  auto value = AX::attribute<std::string>(field, "AXValue");
+  if (!value) throw ToolError("Element " + std::to_string(elementIndex) + " has no readable text.");
+  // Offsets count UTF-16 units, as text ranges do.
+  const std::u16string whole = Text::utf16(*value), before = Text::utf16(prefix), wanted = Text::utf16(text);
+  const size_t found = whole.find(before + wanted + Text::utf16(suffix));
+  if (found == std::u16string::npos)
+    throw ToolError("\"" + text + "\" was not found in element " + std::to_string(elementIndex) + ".");
+  const int64_t start = int64_t(found + before.size()), length = int64_t(wanted.size());
+  const TextRange range = mode == "cursor_before"  ? TextRange{start, 0}
+                          : mode == "cursor_after" ? TextRange{start + length, 0}
+                                                   : TextRange{start, length};
+  pointAtElement(record, target);
+  AX::set(field, "AXFocused", true);
+  AXStatus status = AX::set(field, "AXSelectedTextRange", range);
+  if (status != AXError::success) throw ToolError("Could not select: " + AX::message(status) + ".");
+  if (mode == "cursor_before" || mode == "cursor_after")
+    return {"Placed the caret " + std::string(mode == "cursor_before" ? "before" : "after") + " \"" + text + "\".", {}};
+  return {"Selected \"" + text + "\".", {}};
+}
+
+ToolResult Engine::performAction(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,
+                                 const std::string& action) {
+  const Target target = inputTarget(app, windowID);
+  const ElementRecord record = element(elementIndex, target);
+  const AXElement element = AX::withTimeout(record.element, AX::standardTimeout);
+  const auto names = AX::actions(element);
+  const std::string key = comparable(action);
+  auto matching = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+    return comparable(ElementLine::actionName(name)) == key || Text::lowered(name) == Text::lowered(action);
+  });
+  const std::string index = std::to_string(elementIndex);
+  if (matching == names.end()) {
+    std::string available;
+    for (const auto& name : names) available += (available.empty() ? "" : ", ") + ElementLine::actionName(name);
+    throw ToolError("Element " + index + " has no action \"" + action + "\". Available: " + available + ".");
+  }
+  const std::string name = ElementLine::actionName(*matching);
+  pointAtElement(record, target);
+  AXStatus status = AX::perform(element, *matching);
+  if (status == AXError::success || status == AXError::cannotComplete)
+    return {"Performed " + name + " on [" + index + "].", {}};
+  if (vanishes(element, target.window)) {
+    return {"The desktop reported that " + name + " on [" + index + "] failed (" + AX::message(status) +
+                "), but the element no longer exists, so the action probably ran (for example by closing a dialog). "
+                "It was not retried. Call get_app_state to check the result before acting again.",
+            {}};
+  }
+  throw ToolError("Performed " + name + " on [" + index + "] failed: " + AX::message(status) + ".");
+}
+
+bool Engine::vanishes(const AXElement& element, const WindowInfo& window) {
+  Clock& clock = Platform::clock();
+  const double until = clock.now() + 2.0;
+  while (true) {
+    if (AX::roleStatus(element) == AXError::invalidElement) return true;
+    auto now = Apps::window(window.id);
+    if (!now || !now->isOnScreen) return true;
+    if (clock.now() >= until) return false;
+    clock.sleep(0.05);
+  }
+}
+
+ToolResult Engine::selectMenuItem(const std::string& app, std::optional<WindowNumber> windowID,
+                                  const std::string& path) {
+  const RunningApp found = Apps::resolve(app);
+  if (found.pid == getpid())
+    throw ToolError("Tarnwick cannot operate its own windows. Ask the user to use the Tarnwick window directly.");
+  checkInputAllowed(found);
+  ToolResult result;
+  InputLocks::withLock(found.pid, [&] {
+    const auto pieces = Menus::pathPieces(path);
+    if (auto operation = Clipboard::operation(pieces)) {
+      if (!Clipboard::supportsText(pieces)) {
+        throw ToolError(
+            "This clipboard menu command is not a standard text operation and cannot be performed privately.");
+      }
+      clipboardOperation(*operation, inputTarget(app, windowID));
+      result = {"Handled the clipboard command through accessibility using the agent's private text clipboard.", {}};
+      return;
+    }
+    // The command acts on the app's key window: make it the one asked for.
+    if (windowID) SharedKeyWindow::shared().take(session->id, inputTarget(app, windowID).window);
+    result = {Menus::select(path, found.pid), {}};
+  });
+  return result;
+}
+
+ToolResult Engine::paste(const std::string& app, std::optional<WindowNumber> windowID, const std::string& text,
+                         const std::string& format) {
+  constexpr const char* noPath =
+      "This field or format has no private paste path. The system clipboard was not changed. Use type_text or "
+      "set_value for text; HTML and file paste require app support.";
+  if (Text::lowered(format) != "text") throw ToolError(noPath);
+  const Target target = inputTarget(app, windowID);
+  bool inserted = false;
+  InputLocks::withLock(target.app.pid, [&] { inserted = insertWithoutClipboard(text, target, std::nullopt, {}); });
+  if (!inserted) throw ToolError(noPath);
+  return {"Inserted text at the caret through accessibility without using the system clipboard.", {}};
+}
