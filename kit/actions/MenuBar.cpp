@@ -3,6 +3,7 @@
 #include "kit/common/ToolError.hpp"
 #include "kit/perception/AX.hpp"
 #include "kit/perception/OpenMenus.hpp"
+#include "kit/platform/Desktop.hpp"
 
 namespace Menus {
 
@@ -30,6 +31,9 @@ std::string select(const std::string& path, pid_t pid) {
         for (const auto& item : AX::children(child)) candidates.push_back(item);
     if (candidates.empty()) candidates = children;
   }
+  // Toolkits enable edit commands a moment after their window gets a keyboard.
+  for (int look = 0; look < 6 && AX::attribute<bool>(*chosen, "AXEnabled") == false; ++look)
+    Platform::clock().sleep(0.04);
   if (AX::attribute<bool>(*chosen, "AXEnabled") == false)
     throw ToolError("\"" + pieces.back() + "\" is disabled right now.");
   AXStatus status = AX::perform(*chosen, "AXPress");

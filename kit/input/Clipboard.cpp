@@ -69,6 +69,12 @@ std::optional<Operation> operation(const std::vector<std::string>& menuPath) {
   return std::nullopt;
 }
 
+bool isSelectAll(const std::vector<std::string>& menuPath) {
+  if (menuPath.size() != 2) return false;
+  const std::string menu = Text::lowered(menuPath[0]), command = Text::lowered(menuPath[1]);
+  return (menu == "edit" && command == "select all") || (menu == "bearbeiten" && command == "alles ausw\u00e4hlen");
+}
+
 bool supportsText(const std::vector<std::string>& menuPath) {
   static const std::set<std::string> commands{"copy",
                                               "kopieren",

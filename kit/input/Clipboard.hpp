@@ -24,6 +24,8 @@ bool isSelectAll(const KeyChord& chord, KeyboardLayouts& layout);
 
 // The clipboard command a menu path names ("Edit > Copy", "Bearbeiten > Einfügen"), if any.
 std::optional<Operation> operation(const std::vector<std::string>& menuPath);
+// Whether the path is the standard Edit menu's Select All ("Edit > Select All", "Bearbeiten > Alles auswählen").
+bool isSelectAll(const std::vector<std::string>& menuPath);
 // Whether the path is the standard Edit menu's text command, which the private clipboard can carry out.
 bool supportsText(const std::vector<std::string>& menuPath);
 

@@ -116,21 +116,29 @@ ToolResult Engine::selectMenuItem(const std::string& app, std::optional<WindowNu
   const RunningApp found = Apps::resolve(app);
   if (found.pid == getpid())
     throw ToolError("Tarnwick cannot operate its own windows. Ask the user to use the Tarnwick window directly.");
-  checkInputAllowed(found);
+  const Target target = inputTarget(app, windowID);
   ToolResult result;
   InputLocks::withLock(found.pid, [&] {
+    // Commands act on the app's key window, and toolkits enable the edit commands only
+    // while their window has the keyboard: the agent's keyboard, not the user's.
+    SharedKeyWindow::shared().take(session->id, target.window);
+    aimKeys(target);
     const auto pieces = Menus::pathPieces(path);
     if (auto operation = Clipboard::operation(pieces)) {
       if (!Clipboard::supportsText(pieces)) {
         throw ToolError(
             "This clipboard menu command is not a standard text operation and cannot be performed privately.");
       }
-      clipboardOperation(*operation, inputTarget(app, windowID));
+      clipboardOperation(*operation, target);
       result = {"Handled the clipboard command through accessibility using the agent's private text clipboard.", {}};
       return;
     }
-    // The command acts on the app's key window: make it the one asked for.
-    if (windowID) SharedKeyWindow::shared().take(session->id, inputTarget(app, windowID).window);
+    // Select All goes the private way too: apps enable theirs only for the user's keyboard.
+    if (Clipboard::isSelectAll(pieces)) {
+      selectAllText(target);
+      result = {"Selected all text of the focused field through accessibility.", {}};
+      return;
+    }
     result = {Menus::select(path, found.pid), {}};
   });
   return result;
@@ -144,7 +152,12 @@ ToolResult Engine::paste(const std::string& app, std::optional<WindowNumber> win
   if (Text::lowered(format) != "text") throw ToolError(noPath);
   const Target target = inputTarget(app, windowID);
   bool inserted = false;
-  InputLocks::withLock(target.app.pid, [&] { inserted = insertWithoutClipboard(text, target, std::nullopt, {}); });
+  InputLocks::withLock(target.app.pid, [&] {
+    // The app names its focused field only while its window has a keyboard.
+    SharedKeyWindow::shared().take(session->id, target.window);
+    aimKeys(target);
+    inserted = insertWithoutClipboard(text, target, std::nullopt, {});
+  });
   if (!inserted) throw ToolError(noPath);
   return {"Inserted text at the caret through accessibility without using the system clipboard.", {}};
 }

@@ -202,8 +202,10 @@ TEST(SelectMenuItem, PathsMatchLooselyDisabledAndMissingItemsAreNamedAndClipboar
   auto menu = [&](const std::string& title, std::vector<std::pair<std::string, bool>> items) {
     NodeID top = desk.scene->addElement(bar, "AXMenuBarItem", {{"AXTitle", title}}, {"AXPress"});
     NodeID list = desk.scene->addElement(top, "AXMenu");
-    for (const auto& [item, enabled] : items) {
-      NodeID node = desk.scene->addElement(list, "AXMenuItem", {{"AXTitle", item}, {"AXEnabled", enabled}}, {"AXPress"});
+    for (const auto& entry : items) {
+      const std::string item = entry.first;
+      NodeID node =
+          desk.scene->addElement(list, "AXMenuItem", {{"AXTitle", item}, {"AXEnabled", entry.second}}, {"AXPress"});
       desk.scene->onAction(node, "AXPress", [&pressed, item] { ++pressed[item]; });
     }
   };
@@ -225,6 +227,11 @@ TEST(SelectMenuItem, PathsMatchLooselyDisabledAndMissingItemsAreNamedAndClipboar
   // The app's own Paste is never pressed: the agent's empty clipboard is said to be empty.
   EXPECT_EQ(desk.act("select_menu_item", {{"path", "Edit \u2192 Paste"}}),
             "The agent clipboard has no plain text to paste. The user's clipboard is not read.");
+  // So is Select All, on the focused field.
+  NodeID field = desk.scene->addFocusedField(desk.window, "AXTextArea", "abc");
+  EXPECT_EQ(desk.act("select_menu_item", {{"path", "Edit > Select All"}}),
+            "Selected all text of the focused field through accessibility.");
+  EXPECT_EQ(AX::attribute<TextRange>(desk.scene->element(field), "AXSelectedTextRange"), (TextRange{0, 3}));
   EXPECT_EQ(pressed["Print"] + pressed["Paste"] + pressed["Copy Style"], 0);
   desk.expectUserSideKept();
 }

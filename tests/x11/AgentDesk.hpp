@@ -8,6 +8,7 @@
 #include <future>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "kit/common/Json.hpp"
 #include "kit/perception/Apps.hpp"
@@ -121,6 +122,19 @@ class AgentDesk : public DesktopSuite {
         if (each.pid == app.pid && each.layer == 0 && each.isOnScreen && each.frame.size.width > 300) return each;
     }
     return std::nullopt;
+  }
+
+  // mousepad on the file, launched by the agent, with the focus given back to the user's
+  // window (a launched mousepad takes it once it has loaded the file).
+  static std::optional<WindowInfo> openInMousepad(const std::string& file) {
+    tool("launch_app", {{"app", "mousepad"}, {"open", file}});
+    if (!eventually([] { return window("mousepad").has_value(); }, std::chrono::seconds(20))) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const bool userHasFocus = eventually([] {
+      run("xdotool windowactivate --sync " + userWindowID());
+      return std::stoul(run("xdotool getwindowfocus")) == std::stoul(userWindowID());
+    });
+    return userHasFocus ? window("mousepad") : std::nullopt;
   }
 
   static Json call(const std::string& method, Json params) { return callOn(*relay_, method, std::move(params)); }

@@ -212,15 +212,7 @@ TEST_F(AgentTyping, KeycodesAKilledResidentAppLeftMappedAreClearedByTheNextProce
 TEST_F(AgentTyping, MousepadTakesLinesAndTabsAndCmdSSavesThem) {
   const std::string file = folder_->file("note.txt");
   std::ofstream(file).close();
-  tool("launch_app", {{"app", "mousepad"}, {"open", file}});
-  ASSERT_TRUE(eventually([] { return window("mousepad").has_value(); }, std::chrono::seconds(20)));
-  // A launched mousepad takes the focus once it has loaded the file; the user takes it back.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  ASSERT_TRUE(eventually([] {
-    run("xdotool windowactivate --sync " + userWindowID());
-    return std::stoul(run("xdotool getwindowfocus")) == std::stoul(userWindowID());
-  }));
-  const auto editor = window("mousepad");
+  const auto editor = openInMousepad(file);
   ASSERT_TRUE(editor);
   const std::string state = tool("get_app_state", {{"app", "mousepad"}});
   std::smatch area;

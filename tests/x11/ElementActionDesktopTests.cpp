@@ -1,0 +1,132 @@
+// An agent sets values, selects text, pastes and chooses menu commands in real apps
+// through `tarnwick mcp`, all through accessibility, while the user types in their window.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "tests/x11/AgentDesk.hpp"
+#include "tests/x11/ElementSearch.hpp"
+
+namespace {
+
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+class ElementActions : public AgentDesk {
+ protected:
+  // The user's own clipboard and primary selection, held by xclip as any app holds them.
+  void SetUp() override {
+    AgentDesk::SetUp();
+    run("printf user-clipboard | xclip -selection clipboard -loops 0 >/dev/null 2>&1 &");
+    run("printf user-primary | xclip -selection primary -loops 0 >/dev/null 2>&1 &");
+    ASSERT_TRUE(eventually([] { return selections() == "user-clipboard|user-primary"; })) << selections();
+  }
+  void TearDown() override { run("pkill -x xclip"); }
+  static std::string selections() {
+    return run("timeout 2 xclip -o -selection clipboard 2>&1") + "|" + run("timeout 2 xclip -o -selection primary 2>&1");
+  }
+  // The index of the first enabled element whose line starts so ("slider").
+  static int64_t indexOf(const std::string& state, const std::string& line) {
+    std::smatch found;
+    const std::regex pattern("\\[(\\d+)\\] " + line + "[^\\n(]*@");
+    return std::regex_search(state, found, pattern) ? std::stoll(found[1]) : -1;
+  }
+  static std::string set(int64_t index, const std::string& value) {
+    return firstLine(tool("set_value", {{"app", "gtk3-widget-factory"}, {"element_index", index}, {"value", value}}));
+  }
+};
+
+}  // namespace
+
+TEST_F(ElementActions, SlidersSpinButtonsCheckBoxesAndPopUpsAreSetInTheBackground) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const UserSide before;
+  auto typing = userTypes("the user keeps typing 456");
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  const int64_t spin = indexOf(state, "incrementor"), slider = indexOf(state, "slider"),
+                popUp = indexOf(state, "popup button \"Left\""), image = indexOf(state, "image");
+  auto box = ElementSearch::firstCheckBox(state);
+  ASSERT_TRUE(spin > 0 && slider > 0 && popUp > 0 && image > 0 && box) << state;
+
+  EXPECT_EQ(set(spin, "42"), "Set to 42.");
+  EXPECT_EQ(set(slider, "75,5"), "Set to 75.5.");
+  EXPECT_EQ(set(std::stoll(box->index), "true"), ElementSearch::checkBoxValue(factory->pid, box->title) == 1
+                                                     ? "Already on."
+                                                     : "Turned on.");
+  EXPECT_EQ(ElementSearch::checkBoxValue(factory->pid, box->title), 1);
+  EXPECT_EQ(set(std::stoll(box->index), "off"), "Turned off.");
+  EXPECT_EQ(ElementSearch::checkBoxValue(factory->pid, box->title), 0);
+  EXPECT_EQ(set(popUp, "right"), "Chose \"Right\"; it now shows \"Right\".");
+  EXPECT_EQ(set(popUp, "mid"), "No option is exactly \"mid\", so chose the closest, \"Middle\"; it now shows \"Middle\".");
+
+  // Bad input is refused with what would work, and changes nothing.
+  EXPECT_EQ(set(popUp, "nothing"), "No option \"nothing\". Options: Left, Middle, Right.");
+  EXPECT_EQ(set(spin, "many"), "Use a number for this control.");
+  EXPECT_EQ(set(std::stoll(box->index), "maybe"), "Use true or false for a checkbox, radio button or switch.");
+  EXPECT_EQ(set(image, "x"), "This image has no settable value. Click it and type, or use perform_secondary_action.");
+  const std::string after = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  EXPECT_NE(after.find("popup button \"Middle\" value=\"Middle\""), std::string::npos) << after;
+  EXPECT_NE(after.find("incrementor value=\"42\""), std::string::npos) << after;
+  EXPECT_EQ(firstLine(tool("perform_secondary_action",
+                           {{"app", "gtk3-widget-factory"}, {"element_index", spin}, {"action", "increment"}})),
+            "Performed Increment on [" + std::to_string(spin) + "].");
+  EXPECT_NE(tool("get_app_state", {{"app", "gtk3-widget-factory"}}).find("incrementor value=\"43\""),
+            std::string::npos);
+  set(popUp, "Left");
+
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "the user keeps typing 456"; })) << readFile(typedFile());
+  EXPECT_EQ(UserSide(), before);
+  EXPECT_EQ(selections(), "user-clipboard|user-primary");
+}
+
+TEST_F(ElementActions, AWordIsSelectedAndReplacedByAPasteWithoutTheUsersSelections) {
+  const UserSide before;
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  const int64_t entry = indexOf(state, "text field value=\"entry\"");
+  ASSERT_GT(entry, 0) << state;
+  EXPECT_EQ(set(entry, "hello world"), "Set the value.");
+  EXPECT_EQ(firstLine(tool("select_text", {{"app", "gtk3-widget-factory"}, {"element_index", entry}, {"text", "world"}})),
+            "Selected \"world\".");
+  EXPECT_EQ(firstLine(tool("paste", {{"app", "gtk3-widget-factory"}, {"text", "there"}})),
+            "Inserted text at the caret through accessibility without using the system clipboard.");
+  EXPECT_NE(tool("get_app_state", {{"app", "gtk3-widget-factory"}}).find("value=\"hello there\""), std::string::npos);
+  EXPECT_EQ(firstLine(tool("select_text", {{"app", "gtk3-widget-factory"}, {"element_index", entry}, {"text", "nope"}})),
+            "\"nope\" was not found in element " + std::to_string(entry) + ".");
+  // Not yet the primary selection: a GTK entry claims it when text in it is selected.
+  EXPECT_TRUE(selections().starts_with("user-clipboard|")) << selections();
+  expectUserSideKept(before, UserSide());
+  set(entry, "entry");
+}
+
+TEST_F(ElementActions, MousepadsMenuBarSelectsAllAndSavesWhileInTheBackground) {
+  const std::string file = folder_->file("menus.txt");
+  std::ofstream(file) << "alpha beta";
+  const auto editor = openInMousepad(file);
+  ASSERT_TRUE(editor);
+  const std::string state = tool("get_app_state", {{"app", "mousepad"}});
+  EXPECT_NE(state.find("Menu bar (use select_menu_item): File, Edit"), std::string::npos) << state;
+  const UserSide before;
+  auto typing = userTypes("notes of my own");
+  auto menu = [](const std::string& path) { return firstLine(tool("select_menu_item", {{"app", "mousepad"}, {"path", path}})); };
+  EXPECT_EQ(menu("edit > select all"), "Selected all text of the focused field through accessibility.");
+  EXPECT_EQ(menu("Edit \u2192 Copy"),
+            "Handled the clipboard command through accessibility using the agent's private text clipboard.");
+  EXPECT_EQ(firstLine(tool("paste", {{"app", "mousepad"}, {"text", "gamma"}})),
+            "Inserted text at the caret through accessibility without using the system clipboard.");
+  EXPECT_EQ(menu("Edit > Paste"),
+            "Handled the clipboard command through accessibility using the agent's private text clipboard.");
+  EXPECT_EQ(menu("File > Save"), "Chose File > Save.");
+  EXPECT_TRUE(eventually([&] { return readFile(file) == "gammaalpha beta"; })) << readFile(file);
+  EXPECT_TRUE(menu("File > Frobnicate").starts_with("No menu item \"Frobnicate\" under \"File\". Available: "));
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "notes of my own"; })) << readFile(typedFile());
+  const UserSide after;
+  EXPECT_EQ(after.pointer, before.pointer);
+  EXPECT_EQ(after.focus, before.focus);
+  EXPECT_EQ(after.stacking, before.stacking);
+  EXPECT_TRUE(selections().starts_with("user-clipboard|")) << "the primary selection: as above";
+  desktop_->workspace().requestQuit(editor->pid);
+}
