@@ -45,4 +45,10 @@ void click(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseBut
   }
 }
 
+void scroll(AgentInput::Agent agent, Point at, const WindowInfo& window, Point wheel) {
+  AgentEvent turned = event(AgentEvent::Kind::scroll, at, window);
+  turned.wheel = wheel;
+  SharedKeyWindow::shared().post(agent, turned);
+}
+
 }  // namespace Pointer

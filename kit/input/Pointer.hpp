@@ -22,4 +22,7 @@ void move(AgentInput::Agent agent, Point to, const WindowInfo& window);
 void click(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseButton button, int count,
            uint32_t modifiers, double hold);
 
+// One wheel event at the point: `wheel` in points, y towards the top, x towards the left.
+void scroll(AgentInput::Agent agent, Point at, const WindowInfo& window, Point wheel);
+
 }  // namespace Pointer

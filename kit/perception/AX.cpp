@@ -100,6 +100,12 @@ std::optional<WindowNumber> windowID(const AXElement& element) {
   return number;
 }
 
+std::optional<AXElement> elementAt(pid_t pid, Point point) {
+  auto found = platform().elementAt(pid, point);
+  if (!found) return std::nullopt;
+  return withTimeout(*found, standardTimeout);
+}
+
 std::optional<AXElement> remoteWindow(WindowNumber window, pid_t pid, std::optional<double> deadline, double timeout) {
   if (auto cached = cachedRemoteWindow(window, timeout)) return cached;
   if (!platform().hasRemoteTokens()) return std::nullopt;

@@ -39,6 +39,8 @@ AXStatus perform(const AXElement& element, const std::string& action);
 AXStatus roleStatus(const AXElement& element);
 std::optional<Rect> frame(const AXElement& element);
 std::optional<WindowNumber> windowID(const AXElement& element);
+// The deepest element of the app at the screen point.
+std::optional<AXElement> elementAt(pid_t pid, Point point);
 
 // A window's element found without AXWindows (a window on another Space), bounded by
 // 3 seconds or the deadline (Clock seconds), whichever comes first.

@@ -24,6 +24,8 @@ class Accessibility {
   virtual AXStatus setAttribute(const AXElement& element, const std::string& name, const AXValue& value) = 0;
   virtual std::optional<std::vector<std::string>> actionNames(const AXElement& element) = 0;
   virtual AXStatus perform(const AXElement& element, const std::string& action) = 0;
+  // The deepest element of the app at the screen point, or none.
+  virtual std::optional<AXElement> elementAt(pid_t pid, Point point) = 0;
   // The window server's number for a window element, or none.
   virtual std::optional<WindowNumber> windowNumber(const AXElement& element) = 0;
   // An element addressed by a remote token (pid, marker, element id); platforms without

@@ -14,7 +14,7 @@ enum class MouseButton { left, right, middle };
 // One synthetic event of an agent. Pointer events carry the global point; the window
 // is the one the event is meant for, which the caller has checked is topmost there.
 struct AgentEvent {
-  enum class Kind { move, buttonDown, buttonUp, keyDown, keyUp };
+  enum class Kind { move, buttonDown, buttonUp, keyDown, keyUp, scroll };
   Kind kind = Kind::move;
   Point point{};
   WindowNumber window = 0;
@@ -26,6 +26,8 @@ struct AgentEvent {
   // For keys, the character the key types (UTF-8). With key code 0 the layout has no
   // key for it, and the platform types it another way.
   std::string text{};
+  // For scrolls, wheel points: y towards the top (up), x towards the left.
+  Point wheel{};
 };
 
 // What the user did with their own devices.

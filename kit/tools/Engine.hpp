@@ -111,6 +111,9 @@ class Engine {
   ToolResult selectMenuItem(const std::string& app, std::optional<WindowNumber> windowID, const std::string& path);
   ToolResult paste(const std::string& app, std::optional<WindowNumber> windowID, const std::string& text,
                    const std::string& format);
+  // scroll: `pages` visible pages of the view at the element, pixel or window centre.
+  ToolResult scroll(const std::string& app, std::optional<WindowNumber> windowID, std::optional<int64_t> elementIndex,
+                    std::optional<double> x, std::optional<double> y, const std::string& direction, double pages);
   // Whether the element or its window went away within 2 seconds (an action that closed its dialog).
   static bool vanishes(const AXElement& element, const WindowInfo& window);
 

@@ -1,3 +1,4 @@
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
 
@@ -14,10 +15,11 @@ Tool ToolRecords::scroll() {
                          {"direction", S::enumerated({"up", "down", "left", "right"})},
                          {"pages", S::typed("number", "How far, in visible pages (default 1, fractions allowed).")}},
           .required = {"app", "direction"},
-          .checkArguments = [](const Arguments& a) {
-            a.place();
-            a.spot();
-            a.string("direction");
-            a.doubleValue("pages");
+          .run = [](const Arguments& a, Engine& engine) {
+            auto place = a.place();
+            auto spot = a.spot();
+            const std::string direction = a.string("direction");
+            const double pages = a.doubleValue("pages").value_or(1);
+            return engine.scroll(place.app, place.windowID, spot.elementIndex, spot.x, spot.y, direction, pages);
           }};
 }

@@ -106,6 +106,16 @@ AXStatus SimAccessibility::perform(const AXElement& element, const std::string& 
   return AXError::success;
 }
 
+std::optional<AXElement> SimAccessibility::elementAt(pid_t pid, Point point) {
+  std::lock_guard guard(model_.lock);
+  for (const auto& window : model_.windows) {
+    if (window.pid != pid || !window.traits.frame.contains(point)) continue;
+    auto hit = model_.elementAt(window, point);
+    return model_.elementOf(hit.value_or(window.node));
+  }
+  return std::nullopt;
+}
+
 std::optional<WindowNumber> SimAccessibility::windowNumber(const AXElement& element) {
   std::lock_guard guard(model_.lock);
   if (model_.answerCost(element)) return std::nullopt;

@@ -16,6 +16,7 @@ class SimAccessibility : public Accessibility {
   std::optional<std::vector<std::string>> actionNames(const AXElement& element) override;
   AXStatus perform(const AXElement& element, const std::string& action) override;
   std::optional<WindowNumber> windowNumber(const AXElement& element) override;
+  std::optional<AXElement> elementAt(pid_t pid, Point point) override;
   std::optional<AXElement> elementFromRemoteToken(const std::array<uint8_t, 20>& token) override;
   bool hasRemoteTokens() const override { return true; }
 

@@ -37,7 +37,7 @@ bool SimInput::post(Agent agent, const AgentEvent& event) {
     std::lock_guard guard(model_.lock);
     SimModel::Posted posted{agent, event, std::nullopt, model_.now};
     bool pointer = event.kind == AgentEvent::Kind::move || event.kind == AgentEvent::Kind::buttonDown ||
-                   event.kind == AgentEvent::Kind::buttonUp;
+                   event.kind == AgentEvent::Kind::buttonUp || event.kind == AgentEvent::Kind::scroll;
     if (pointer) {
       model_.agentPointers[agent] = event.point;
       if (const SimModel::Window* hit = model_.windowAt(event.point)) {
@@ -47,6 +47,7 @@ bool SimInput::post(Agent agent, const AgentEvent& event) {
           model_.raise(hit->id);
           hit = model_.window(posted.reached.value());
         }
+        if (event.kind == AgentEvent::Kind::scroll) effect = wheelEffect(*hit, event.point);
         if (event.kind == AgentEvent::Kind::buttonUp) {
           if (auto node = model_.elementAt(*hit, event.point)) {
             const auto& effects = model_.nodes.at(*node).effects;
@@ -62,6 +63,14 @@ bool SimInput::post(Agent agent, const AgentEvent& event) {
   }
   if (effect) effect();
   return true;
+}
+
+std::function<void()> SimInput::wheelEffect(const SimModel::Window& window, Point point) {
+  for (auto node = model_.elementAt(window, point); node; node = model_.nodes.at(*node).parent) {
+    const auto& effects = model_.nodes.at(*node).effects;
+    if (auto found = effects.find(wheelTurned); found != effects.end()) return found->second;
+  }
+  return {};
 }
 
 void SimInput::take(Agent agent, const WindowInfo& window) {

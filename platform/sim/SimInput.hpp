@@ -21,7 +21,11 @@ class SimInput : public AgentInput {
   bool heldByApp(Agent agent, pid_t pid) override;
 
   static constexpr const char* pointerClick = "pointer click";
+  // What an element (or the nearest ancestor that has one) does with an agent's wheel event.
+  static constexpr const char* wheelTurned = "wheel turned";
 
  private:
+  // The wheel effect of the element at the point or its nearest ancestor with one; expects the model locked.
+  std::function<void()> wheelEffect(const SimModel::Window& window, Point point);
   SimModel& model_;
 };

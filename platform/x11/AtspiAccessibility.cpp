@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -400,7 +401,7 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
     if (AtspiValue* value = reading.value()) {
       GError* error = nullptr;
       const double current = atspi_value_get_current_value(value, &error);
-      if (error == nullptr) return current;
+      if (error == nullptr) return role == "AXScrollBar" ? scrollBarPosition(value, current) : current;
       g_clear_error(&error);
     }
     if (role == "AXStaticText" && !reading.name().empty()) return reading.name();
@@ -408,6 +409,11 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
       if (auto contents = textOf(text)) return *contents;
     }
     return none(AXError::noValue);
+  }
+  if (name == "AXVerticalScrollBar" || name == "AXHorizontalScrollBar") {
+    if (reading.role() != ATSPI_ROLE_SCROLL_PANE) return none(AXError::attributeUnsupported);
+    auto bar = reading.scrollBar(name == "AXVerticalScrollBar");
+    return bar ? AXValue(*bar) : none(AXError::noValue);
   }
   if (name == "AXPlaceholderValue") {
     if (role != "AXTextField" && role != "AXTextArea" && role != "AXComboBox") return none(AXError::noValue);
@@ -503,7 +509,12 @@ AXStatus AtspiAccessibility::set(Reading& reading, const std::string& name, cons
     done = atspi_editable_text_set_text_contents(reading.editableText(), std::get<std::string>(value).c_str(), &error);
   } else if (name == "AXValue" && reading.value() != nullptr &&
              (std::holds_alternative<double>(value) || std::holds_alternative<int64_t>(value))) {
-    const double number = std::holds_alternative<double>(value) ? std::get<double>(value) : double(std::get<int64_t>(value));
+    double number = std::holds_alternative<double>(value) ? std::get<double>(value) : double(std::get<int64_t>(value));
+    if (reading.roleName().role == std::string("AXScrollBar")) {
+      // Scroll bars are set as a position from 0 to 1, like they read.
+      const double low = atspi_value_get_minimum_value(reading.value(), nullptr);
+      number = low + std::clamp(number, 0.0, 1.0) * (atspi_value_get_maximum_value(reading.value(), nullptr) - low);
+    }
     done = atspi_value_set_current_value(reading.value(), number, &error);
   } else if (name == "AXFocused" && reading.component() != nullptr) {
     done = atspi_component_grab_focus(reading.component(), &error);
@@ -583,6 +594,41 @@ std::vector<std::string> AtspiAccessibility::actionsOf(Reading& reading) {
     }
   }
   return names;
+}
+
+// A scroll bar reads as a position from 0 (top or left) to 1 (bottom or right).
+double AtspiAccessibility::scrollBarPosition(AtspiValue* value, double current) {
+  const double low = atspi_value_get_minimum_value(value, nullptr);
+  const double high = atspi_value_get_maximum_value(value, nullptr);
+  return high > low ? std::clamp((current - low) / (high - low), 0.0, 1.0) : 0.0;
+}
+
+std::optional<AXElement> AtspiAccessibility::elementAt(pid_t pid, Point point) {
+  using Found = std::optional<AXElement>;
+  const AXElement app = application(pid);
+  return onElement(app, Found(), [&](Reading& reading) -> Found {
+    const int x = int(point.x), y = int(point.y);
+    for (const auto& window : reading.windows()) {
+      Reading shown(*this, objects_.at(window.id), window);
+      auto frame = shown.ownExtents();
+      if (!frame || x < frame->x || y < frame->y || x >= frame->x + frame->width || y >= frame->y + frame->height)
+        continue;
+      // Down from the window, one child at the point after another.
+      AXElement found = window;
+      for (int depth = 0; depth < 40; ++depth) {
+        Reading here(*this, objects_.at(found.id), found);
+        AtspiComponent* component = here.component();
+        if (component == nullptr) break;
+        AtspiAccessible* hit = atspi_component_get_accessible_at_point(component, x, y, ATSPI_COORD_TYPE_SCREEN, nullptr);
+        if (hit == nullptr) break;
+        AXElement next = remember(hit, pid);
+        if (next == found) break;
+        found = next;
+      }
+      return found;
+    }
+    return std::nullopt;
+  });
 }
 
 AXStatus AtspiAccessibility::perform(const AXElement& element, const std::string& wanted) {

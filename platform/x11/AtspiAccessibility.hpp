@@ -44,6 +44,7 @@ class AtspiAccessibility : public Accessibility {
   std::optional<std::vector<std::string>> actionNames(const AXElement& element) override;
   AXStatus perform(const AXElement& element, const std::string& action) override;
   std::optional<WindowNumber> windowNumber(const AXElement& element) override;
+  std::optional<AXElement> elementAt(pid_t pid, Point point) override;
   // AT-SPI reads the app's live tree: once walked, it is there.
   double settleAfterFirstWalk() const override { return 0; }
 
@@ -71,6 +72,7 @@ class AtspiAccessibility : public Accessibility {
   // Opening and closing a closed pop-up button's list as listed; none for other actions.
   std::optional<AXStatus> actOnListOfPopUp(Reading& reading, const std::string& action);
   static std::vector<std::string> actionsOf(Reading& reading);
+  static double scrollBarPosition(AtspiValue* value, double current);
   // The toolkit's own action names, remembered until the element reports a change.
   const std::vector<std::string>& toolkitActions(Reading& reading);
   static void forgetSettled(AtspiEvent* event, void* self);

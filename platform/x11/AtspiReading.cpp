@@ -211,6 +211,16 @@ std::vector<AXElement> AtspiAccessibility::Reading::children() {
   return result;
 }
 
+std::optional<AXElement> AtspiAccessibility::Reading::scrollBar(bool vertical) {
+  for (const auto& child : allChildren()) {
+    Reading each(owner, owner.objects_.at(child.id), child);
+    if (each.role() == ATSPI_ROLE_SCROLL_BAR && each.has(vertical ? ATSPI_STATE_VERTICAL : ATSPI_STATE_HORIZONTAL) &&
+        each.isShown())
+      return child;
+  }
+  return std::nullopt;
+}
+
 std::optional<AXElement> AtspiAccessibility::Reading::listOfPopUp() {
   for (const auto& child : allChildren()) {
     Reading each(owner, owner.objects_.at(child.id), child);

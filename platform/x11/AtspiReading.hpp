@@ -47,6 +47,8 @@ class AtspiAccessibility::Reading {
   bool isShown();
   // The children that are shown; under a menu bar or menu also the closed ones, which menus are walked for.
   std::vector<AXElement> children();
+  // A scroll pane's shown scroll bar of that direction.
+  std::optional<AXElement> scrollBar(bool vertical);
   // The list a pop-up button (combo box) holds its options in, open or not.
   std::optional<AXElement> listOfPopUp();
   std::vector<AXElement> allChildren();

@@ -23,6 +23,7 @@ class DisabledAccessibility : public Accessibility {
   std::optional<std::vector<std::string>> actionNames(const AXElement&) override { return std::nullopt; }
   AXStatus perform(const AXElement&, const std::string&) override { return AXError::apiDisabled; }
   std::optional<WindowNumber> windowNumber(const AXElement&) override { return std::nullopt; }
+  std::optional<AXElement> elementAt(pid_t, Point) override { return std::nullopt; }
 };
 
 }  // namespace

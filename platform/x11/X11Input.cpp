@@ -204,6 +204,10 @@ bool X11Input::post(Agent agent, const AgentEvent& event) {
       XTestFakeDeviceButtonEvent(d, devices->pointerDevice, buttonNumber(event.button), False, nullptr, 0, CurrentTime);
       holdModifiers(*devices, 0);
       break;
+    case AgentEvent::Kind::scroll:
+      moveTo(*devices, event.point);
+      turnWheel(*devices, event.wheel);
+      break;
     case AgentEvent::Kind::keyDown:
     case AgentEvent::Kind::keyUp:
       XTestFakeDeviceKeyEvent(d, devices->keyboardDevice, keyCode, event.kind == AgentEvent::Kind::keyDown, nullptr, 0,
@@ -212,6 +216,21 @@ bool X11Input::post(Agent agent, const AgentEvent& event) {
   }
   XFlush(d);
   return true;
+}
+
+void X11Input::turnWheel(Devices& devices, Point wheel) {
+  // X has no pixel wheel for synthetic devices: whole clicks, each about three lines of text.
+  constexpr double pointsPerClick = 50;
+  devices.wheel.x += wheel.x;
+  devices.wheel.y += wheel.y;
+  auto click = [&](unsigned button) {
+    XTestFakeDeviceButtonEvent(display_->raw(), devices.pointerDevice, button, True, nullptr, 0, CurrentTime);
+    XTestFakeDeviceButtonEvent(display_->raw(), devices.pointerDevice, button, False, nullptr, 0, CurrentTime);
+  };
+  for (; devices.wheel.y >= pointsPerClick; devices.wheel.y -= pointsPerClick) click(4);
+  for (; devices.wheel.y <= -pointsPerClick; devices.wheel.y += pointsPerClick) click(5);
+  for (; devices.wheel.x >= pointsPerClick; devices.wheel.x -= pointsPerClick) click(6);
+  for (; devices.wheel.x <= -pointsPerClick; devices.wheel.x += pointsPerClick) click(7);
 }
 
 // Characters the keymap lacks, and Shift or AltGr characters for Qt, which reads text

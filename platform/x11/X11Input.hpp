@@ -50,6 +50,7 @@ class X11Input : public AgentInput {
     XDevice* pointerDevice = nullptr;
     XDevice* keyboardDevice = nullptr;
     uint32_t heldModifiers = 0;
+    Point wheel{};  // points turned but not yet a whole wheel click
   };
   enum class Focus { none, pointerRoot, window };  // the agent keyboard's, set for keys
   struct Taken {
@@ -60,6 +61,8 @@ class X11Input : public AgentInput {
   };
 
   // These helpers expect lock_ and the display's lock held.
+  // Wheel clicks (buttons 4 to 7) for the points turned; the rest is kept for the next event.
+  void turnWheel(Devices& devices, Point wheel);
   Devices* devicesOf(Agent agent);
   void removeMaster(int pointer);
   void removeLeftoverMasters();

@@ -40,8 +40,8 @@ TEST(Dispatch, ArgumentsAreReadInEachToolsOrder) {
 TEST(Dispatch, UnknownToolsAndMissingOperationsAreNamed) {
   EXPECT_EQ(outcome("fly", Json::object()), "Unknown tool fly.");
   EXPECT_EQ(outcome("", Json::object()), "Unknown tool .");
-  EXPECT_EQ(outcome("scroll", {{"app", "Notes"}, {"direction", "down"}}),
-            "scroll is not available in this version of Tarnwick yet.");
+  EXPECT_EQ(outcome("drag", {{"app", "Notes"}, {"from_x", 1}, {"from_y", 1}, {"to_x", 9}, {"to_y", 9}}),
+            "drag is not available in this version of Tarnwick yet.");
 }
 
 TEST(Dispatch, WithoutADesktopToolsSayHowToNameOne) {

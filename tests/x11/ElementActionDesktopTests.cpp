@@ -130,3 +130,25 @@ TEST_F(ElementActions, MousepadsMenuBarSelectsAllAndSavesWhileInTheBackground) {
   EXPECT_TRUE(selections().starts_with("user-clipboard|")) << "the primary selection: as above";
   desktop_->workspace().requestQuit(editor->pid);
 }
+
+TEST_F(ElementActions, ATextViewIsScrolledByTheAgentsWheelAndSaysHowFar) {
+  const UserSide before;
+  auto typing = userTypes("scrolling along");
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  std::smatch area;
+  ASSERT_TRUE(std::regex_search(state, area, std::regex(R"(\[(\d+)\] text area value=)"))) << state;
+  const int64_t view = std::stoll(area[1]);
+  auto scroll = [&](const std::string& direction, double pages) {
+    return firstLine(tool("scroll", {{"app", "gtk3-widget-factory"},
+                                     {"element_index", view},
+                                     {"direction", direction},
+                                     {"pages", pages}}));
+  };
+  const std::string down = scroll("down", 1);
+  EXPECT_TRUE(std::regex_match(down, std::regex("Scrolled down: position 0% \u2192 [1-9][0-9]?%\\."))) << down;
+  EXPECT_EQ(scroll("Up", 4), "Scrolled Up: position " + down.substr(down.rfind(' ') + 1, down.size() - down.rfind(' ') - 2) + " \u2192 0%.");
+  EXPECT_EQ(scroll("up", 1), "Nothing moved: the view is at the start already, or ignores scrolling in the background.");
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "scrolling along"; })) << readFile(typedFile());
+  EXPECT_EQ(UserSide(), before);
+}
