@@ -197,7 +197,8 @@ bool isList(AtspiRole role) { return role == ATSPI_ROLE_MENU || role == ATSPI_RO
 std::vector<AXElement> AtspiAccessibility::Reading::children() {
   std::vector<AXElement> result = allChildren();
   const AtspiRole own = role();
-  const bool menus = own == ATSPI_ROLE_MENU_BAR || own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM;
+  const bool menus = own == ATSPI_ROLE_MENU_BAR || own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM ||
+                     own == ATSPI_ROLE_POPUP_MENU;  // Qt's menus under its menu bar
   if (menus || isApplication()) return result;
   // A closed pop-up button's list counts as hidden, though pages report it shown, unless
   // an agent opened it as listed.

@@ -54,3 +54,24 @@ TEST_F(QtApp, TheMenuBarAndControlsOfAQtWindowAreRead) {
   EXPECT_NE(state.find("button \"Greet\""), std::string::npos) << state;
   EXPECT_NE(state.find("text field value=\"hello\""), std::string::npos) << state;
 }
+
+TEST_F(QtApp, AMenuCommandOpensItsDialogWhileTheWindowStaysInTheBackground) {
+  engine_.launchApp(script, std::nullopt);
+  auto app = running();
+  ASSERT_TRUE(app);
+  std::string state = engine_.getAppState(app->name, std::nullopt, false).text;
+  if (state.find("Menu bar") == std::string::npos) GTEST_SKIP() << "Qt did not register with the accessibility bus";
+  EXPECT_EQ(engine_.selectMenuItem(app->name, std::nullopt, "File > Save As\u2026").text, "Chose File > Save As\u2026.");
+  auto dialog = [&] {
+    for (const auto& window : Apps::frontToBack())
+      if (window.pid == app->pid && window.title == "Save As") return true;
+    return false;
+  };
+  EXPECT_TRUE(eventually(dialog, std::chrono::seconds(5)));
+  try {
+    engine_.selectMenuItem(app->name, std::nullopt, "File > Print");
+    ADD_FAILURE() << "a missing item was chosen";
+  } catch (const std::exception& error) {
+    EXPECT_EQ(std::string(error.what()), "No menu item \"Print\" under \"File\". Available: Save, Save As....");
+  }
+}
