@@ -64,6 +64,8 @@ std::optional<AXElement> match(const std::string& title, const std::vector<AXEle
 
 AXStatus pressAndClose(const AXElement& item, pid_t pid) {
   AXStatus status = AX::perform(item, "AXPress");
+  // A web page's <option> is picked, not pressed.
+  if (status == AXError::actionUnsupported) status = AX::perform(item, "AXPick");
   closeAll(pid);
   return status;
 }

@@ -100,6 +100,17 @@ std::optional<WindowNumber> windowID(const AXElement& element) {
   return number;
 }
 
+bool isWebContent(const AXElement& element) {
+  AXElement current = withTimeout(element, standardTimeout);
+  for (int i = 0; i < 40; ++i) {
+    if (attribute<std::string>(current, "AXRole") == "AXWebArea") return true;
+    auto parent = attribute<AXElement>(current, "AXParent");
+    if (!parent) return false;
+    current = withTimeout(*parent, standardTimeout);
+  }
+  return false;
+}
+
 std::optional<AXElement> elementAt(pid_t pid, Point point) {
   auto found = platform().elementAt(pid, point);
   if (!found) return std::nullopt;

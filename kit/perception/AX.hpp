@@ -47,6 +47,8 @@ std::optional<AXElement> elementAt(pid_t pid, Point point);
 std::optional<AXElement> remoteWindow(WindowNumber window, pid_t pid, std::optional<double> deadline, double timeout);
 
 bool containsWebArea(const AXElement& element);
+// Whether the element lies inside a web area (a page's content).
+bool isWebContent(const AXElement& element);
 std::optional<AXElement> webArea(const AXElement& element);
 void enableWebAccessibility(pid_t pid, bool electron);
 

@@ -58,17 +58,6 @@ std::string named(int64_t index, const ElementRecord& record) {
   return "[" + std::to_string(index) + "] " + label;
 }
 
-bool isWebContent(const AXElement& element) {
-  AXElement current = AX::withTimeout(element, AX::standardTimeout);
-  for (int i = 0; i < 40; ++i) {
-    if (AX::attribute<std::string>(current, "AXRole") == "AXWebArea") return true;
-    auto parent = AX::attribute<AXElement>(current, "AXParent");
-    if (!parent) return false;
-    current = AX::withTimeout(*parent, AX::standardTimeout);
-  }
-  return false;
-}
-
 // Whether a press at the point lands on the element: the point is inside its current
 // frame and nothing of another app lies over it.
 bool isHitTarget(const ElementRecord& record, Point point, const WindowInfo& window) {
@@ -118,7 +107,7 @@ ToolResult Engine::performClick(const Target& target, std::optional<int64_t> ele
   const bool contextMenu = button == MouseButton::right && count <= 1 && modifiers == 0 && has(record.actions, "AXShowMenu");
 
   std::optional<AccessibilityClick> action;
-  bool web = isWebContent(record.element) && isHitTarget(record, point, target.window);
+  bool web = AX::isWebContent(record.element) && isHitTarget(record, point, target.window);
   if (!web) {
     if (plain) action = accessibilityClick(record);
     else if (contextMenu) action = AccessibilityClick{"AXShowMenu", [&] { return AX::perform(AX::withTimeout(record.element, AX::standardTimeout), "AXShowMenu"); }};

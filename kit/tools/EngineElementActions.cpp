@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <set>
 
 #include "kit/actions/Menus.hpp"
 #include "kit/actions/ValueSetter.hpp"
 #include "kit/common/Text.hpp"
 #include "kit/common/ToolError.hpp"
 #include "kit/input/InputLocks.hpp"
+#include "kit/input/KeyChord.hpp"
+#include "kit/input/Keyboard.hpp"
 #include "kit/input/SharedKeyWindow.hpp"
 #include "kit/perception/AX.hpp"
 #include "kit/perception/Apps.hpp"
@@ -40,7 +43,47 @@ ToolResult Engine::setValue(const std::string& app, std::optional<WindowNumber> 
   const Target target = inputTarget(app, windowID);
   const ElementRecord record = element(elementIndex, target);
   pointAtElement(record, target);
+  static const std::set<std::string> webTextRoles{"AXTextField", "AXTextArea", "AXComboBox", "AXSearchField",
+                                                  "AXIncrementor"};
+  if (webTextRoles.contains(record.role) && AX::isWebContent(record.element))
+    return {setWebText(value, record, target), {}};
   return {ValueSetter::set(value, record, target.app.pid), {}};
+}
+
+std::string Engine::setWebText(const std::string& value, const ElementRecord& record, const Target& target) {
+  const AXElement field = AX::withTimeout(record.element, AX::standardTimeout);
+  auto reads = [&] {
+    for (int read = 0; read < 25; ++read) {
+      if (read > 0) Platform::clock().sleep(0.02);
+      auto now = AX::value(field, "AXValue");
+      if (auto text = now ? std::get_if<std::string>(&*now) : nullptr; text && *text == value) return true;
+      if (auto number = now ? std::get_if<double>(&*now) : nullptr) {
+        std::string written = value;
+        std::replace(written.begin(), written.end(), ',', '.');
+        if (Text::decimal(*number) == written) return true;
+      }
+    }
+    return false;
+  };
+  auto selectAll = [&](const std::string& text) {
+    AX::set(field, "AXSelectedTextRange", TextRange{0, int64_t(Text::utf16(text).size())});
+  };
+  AX::set(field, "AXFocused", true);
+  const std::string old = AX::attribute<std::string>(field, "AXValue").value_or("");
+  selectAll(old);
+  if (AX::isSettable(field, "AXValue") && AX::set(field, "AXValue", value) == AXError::success && reads())
+    return "Set the value.";
+  // The page did not take it: typed, as a person would.
+  InputLocks::withLock(target.app.pid, [&] {
+    SharedKeyWindow::shared().take(session->id, target.window);
+    aimKeys(target);
+    selectAll(old);
+    if (!old.empty()) Keyboard::press(session->id, KeyChord::parse("backspace", Keyboard::layout()), target.window, 0);
+    Keyboard::type(session->id, value, target.window);
+  });
+  if (reads()) return "Typed the value into the field.";
+  const std::string now = AX::attribute<std::string>(field, "AXValue").value_or("");
+  return checkTyped(field, "Typed the value into the field", value, now, int64_t(Text::utf16(value).size()), target);
 }
 
 ToolResult Engine::selectText(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,
