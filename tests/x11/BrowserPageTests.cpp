@@ -37,14 +37,14 @@ class BrowserPage : public LaunchedAppSuite, public ::testing::WithParamInterfac
   }
 
   // The first state read once the page's title shows in the window.
-  std::string firstStateOfLoadedPage() {
-    const std::string launched = engine_.launchApp(fixtures + GetParam(), page).text;
+  std::string firstStateOfLoadedPage(const std::string& address = page, const std::string& title = "Local form") {
+    const std::string launched = engine_.launchApp(fixtures + GetParam(), address).text;
     auto app = running();
     EXPECT_TRUE(app) << launched;
     if (!app) return "";
     EXPECT_TRUE(eventually([&] {
       for (const auto& window : Apps::frontToBack())
-        if (window.pid == app->pid && window.title.starts_with("Local form")) return true;
+        if (window.pid == app->pid && window.title.starts_with(title)) return true;
       return false;
     }, std::chrono::seconds(30)));
     return engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
@@ -131,4 +131,20 @@ TEST_P(BrowserPage, APagesSelectAndTextFieldAreSetThroughAccessibility) {
     EXPECT_NE(after.find("popup button value=\"Large\""), std::string::npos) << after;
   }
   EXPECT_NE(after.find("text field \"Name\" value=\"Grace\""), std::string::npos) << after;
+}
+
+TEST_P(BrowserPage, ALongPageScrollsByTheAgentsWheelInTheBackground) {
+  firstStateOfLoadedPage("file://" + fixtures + "long.html", "Long page");
+  auto app = running();
+  ASSERT_TRUE(app);
+  const std::string result =
+      engine_.scroll(std::to_string(app->pid), std::nullopt, std::nullopt, std::nullopt, std::nullopt, "down", 2).text;
+  // A page reports no scroll position; the page itself says how far it went.
+  EXPECT_TRUE(result.starts_with("Sent the scroll wheel down, but this view does not report its scroll position"))
+      << result;
+  EXPECT_TRUE(eventually([&] {
+    for (const auto& window : Apps::frontToBack())
+      if (window.pid == app->pid && std::regex_search(window.title, std::regex("^Long page at [1-9][0-9]{2,}"))) return true;
+    return false;
+  })) << "the page did not scroll";
 }
