@@ -60,7 +60,8 @@ ToolResult Engine::scroll(const std::string& app, std::optional<WindowNumber> wi
   std::optional<Rect> areaFrame = area ? AX::frame(*area) : std::nullopt;
   const Size viewport = areaFrame ? areaFrame->size : target.window.frame.size;
   const double distance = std::max(0.0, pages) * (horizontal ? viewport.width : viewport.height) * 0.85;
-  const std::optional<double> before = area ? Scrolling::position(*area, horizontal) : std::nullopt;
+  std::optional<double> before;
+  if (area) before = Scrolling::position(*area, horizontal);
 
   travel(point, target, 24, false, around);
   const auto steps = HumanScrolling::steps(int64_t(distance));
@@ -86,12 +87,13 @@ ToolResult Engine::scroll(const std::string& app, std::optional<WindowNumber> wi
                 "get_app_state.",
             {}};
   }
-  if (auto after = Scrolling::position(*area, horizontal); after && std::abs(*after - *before) > 0.0005)
-    return {"Scrolled " + directionWord + ": position " + percent(*before) + " \u2192 " + percent(*after) + ".", {}};
+  const double from = *before;
+  if (auto after = Scrolling::position(*area, horizontal); after && std::abs(*after - from) > 0.0005)
+    return {"Scrolled " + directionWord + ": position " + percent(from) + " \u2192 " + percent(*after) + ".", {}};
   auto moved = Scrolling::scrollByBar(*area, horizontal, way.vertical + way.horizontal < 0, distance);
   if (!moved) moved = Scrolling::scrollByPage(*area, way.name, pages);
   if (moved) {
-    return {"Scrolled " + directionWord + " through accessibility: position " + percent(*before) + " \u2192 " +
+    return {"Scrolled " + directionWord + " through accessibility: position " + percent(from) + " \u2192 " +
                 percent(*moved) + ".",
             {}};
   }
