@@ -52,9 +52,8 @@ TEST_F(ElementActions, SlidersSpinButtonsCheckBoxesAndPopUpsAreSetInTheBackgroun
 
   EXPECT_EQ(set(spin, "42"), "Set to 42.");
   EXPECT_EQ(set(slider, "75,5"), "Set to 75.5.");
-  EXPECT_EQ(set(std::stoll(box->index), "true"), ElementSearch::checkBoxValue(factory->pid, box->title) == 1
-                                                     ? "Already on."
-                                                     : "Turned on.");
+  const bool wasOn = ElementSearch::checkBoxValue(factory->pid, box->title) == 1;  // read before the call
+  EXPECT_EQ(set(std::stoll(box->index), "true"), wasOn ? "Already on." : "Turned on.");
   EXPECT_EQ(ElementSearch::checkBoxValue(factory->pid, box->title), 1);
   EXPECT_EQ(set(std::stoll(box->index), "off"), "Turned off.");
   EXPECT_EQ(ElementSearch::checkBoxValue(factory->pid, box->title), 0);
