@@ -37,7 +37,7 @@ std::string select(const std::string& path, pid_t pid) {
   if (AX::attribute<bool>(*chosen, "AXEnabled") == false)
     throw ToolError("\"" + pieces.back() + "\" is disabled right now.");
   AXStatus status = AX::perform(*chosen, "AXPress");
-  if (status != AXError::success && status != AXError::cannotComplete)
+  if (!AX::acted(status))
     throw ToolError("Could not choose the menu item: " + AX::message(status) + ".");
   std::string joined;
   for (const auto& piece : pieces) joined += (joined.empty() ? "" : " > ") + piece;

@@ -19,8 +19,6 @@ bool isList(const AXElement& element) {
   return kind == "AXMenu" || kind == "AXList";
 }
 
-bool failed(AXStatus status) { return status != AXError::success && status != AXError::cannotComplete; }
-
 // What the element shows now: its value, else its title.
 std::optional<std::string> shown(const AXElement& element) {
   if (auto value = AX::attribute<std::string>(element, "AXValue"); value && !value->empty()) return value;
@@ -66,7 +64,7 @@ std::string choose(const std::string& value, const AXElement& element, pid_t pid
     const auto actions = AX::actions(element);
     const bool presses = std::find(actions.begin(), actions.end(), "AXPress") != actions.end();
     AXStatus status = AX::perform(element, presses ? "AXPress" : "AXShowMenu");
-    if (failed(status)) throw ToolError("Could not open the list: " + AX::message(status) + ".");
+    if (!AX::acted(status)) throw ToolError("Could not open the list: " + AX::message(status) + ".");
     for (int poll = 0; poll < 100 && items.empty(); ++poll) {
       clock.sleep(0.01);
       items = menuItems(element, pid);
@@ -82,7 +80,7 @@ std::string choose(const std::string& value, const AXElement& element, pid_t pid
   if (title.empty()) title = value;
   AXStatus status = pressAndClose(*match, pid);
   close(pid, element);  // a list that hangs off the element rather than off the app
-  if (failed(status)) throw ToolError("Could not choose \"" + title + "\": " + AX::message(status) + ".");
+  if (!AX::acted(status)) throw ToolError("Could not choose \"" + title + "\": " + AX::message(status) + ".");
   std::optional<std::string> now;
   for (int read = 0; read < 10; ++read) {
     clock.sleep(0.08);

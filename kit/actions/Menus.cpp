@@ -98,7 +98,7 @@ std::string pickFromOpenMenu(const std::string& title, pid_t pid) {
     }
   }
   AXStatus status = pressAndClose(*chosen, pid);
-  if (status != AXError::success && status != AXError::cannotComplete)
+  if (!AX::acted(status))
     throw ToolError("Could not choose \"" + title + "\": " + AX::message(status) + ".");
   return "Chose \"" + title + "\" from the menu.";
 }

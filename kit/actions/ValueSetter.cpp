@@ -23,8 +23,6 @@ const std::set<std::string> offWords{"0", "false", "off", "no", "unchecked"};
 
 void sleep(double seconds) { Platform::clock().sleep(seconds); }
 
-bool failed(AXStatus status) { return status != AXError::success && status != AXError::cannotComplete; }
-
 std::optional<double> number(const AXElement& element) { return AX::attribute<double>(element, "AXValue"); }
 
 // A checkbox's state as a number (some apps answer true/false).
@@ -96,7 +94,7 @@ std::string setToggle(const std::string& value, const AXElement& element) {
   const bool wanted = onWords.contains(word);
   if (truth(element) == wanted) return wanted ? "Already on." : "Already off.";
   AXStatus status = AX::perform(element, "AXPress");
-  if (failed(status)) throw ToolError("Could not toggle: " + AX::message(status) + ".");
+  if (!AX::acted(status)) throw ToolError("Could not toggle: " + AX::message(status) + ".");
   sleep(0.08);
   if (auto now = truth(element); now && *now != wanted)
     return std::string("Pressed it, but it still reads ") + (*now ? "on" : "off") + ".";
@@ -120,7 +118,7 @@ std::string setNumber(const std::string& value, const AXElement& element) {
   // One step at a time, until the value reaches or passes the target or stops moving.
   for (int step = 0; step < 1000 && std::abs(*current - *target) >= 0.0001; ++step) {
     const bool up = *current < *target;
-    if (failed(AX::perform(element, up ? "AXIncrement" : "AXDecrement"))) break;
+    if (!AX::acted(AX::perform(element, up ? "AXIncrement" : "AXDecrement"))) break;
     auto next = changedValue(element, *current);
     if (!next) break;
     current = next;

@@ -52,6 +52,10 @@ bool isWebContent(const AXElement& element);
 std::optional<AXElement> webArea(const AXElement& element);
 void enableWebAccessibility(pid_t pid, bool electron);
 
+// Whether an action ran: success, or "cannot complete", which apps answer when what the
+// action opened is modal.
+inline bool acted(AXStatus status) { return status == AXError::success || status == AXError::cannotComplete; }
+
 // The agent-facing wording of a status.
 std::string message(AXStatus status);
 

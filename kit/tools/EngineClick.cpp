@@ -121,7 +121,7 @@ ToolResult Engine::performClick(const Target& target, std::optional<int64_t> ele
   if (action) {
     travel(point, target, size, true, around);
     AXStatus status = action->run();
-    if (status != AXError::success && status != AXError::cannotComplete)
+    if (!AX::acted(status))
       throw ToolError("Could not click element " + std::to_string(index) + ": " + AX::message(status) + ".");
     std::string done = action->what == "AXShowMenu" ? "Opened the context menu of" : "Clicked";
     return {done + " " + named(index, record) + ".", {}};

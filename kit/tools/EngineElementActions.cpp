@@ -131,7 +131,7 @@ ToolResult Engine::performAction(const std::string& app, std::optional<WindowNum
   const std::string name = ElementLine::actionName(*matching);
   pointAtElement(record, target);
   AXStatus status = AX::perform(element, *matching);
-  if (status == AXError::success || status == AXError::cannotComplete)
+  if (AX::acted(status))
     return {"Performed " + name + " on [" + index + "].", {}};
   if (vanishes(element, target.window)) {
     return {"The desktop reported that " + name + " on [" + index + "] failed (" + AX::message(status) +

@@ -117,7 +117,7 @@ ToolResult Engine::panelKeys(const std::vector<KeyChord>& chords, const std::str
                                   " button right now."));
     }
     AXStatus status = AX::perform(*button, "AXPress");
-    if (status != AXError::success && status != AXError::cannotComplete)
+    if (!AX::acted(status))
       throw ToolError(stopped(i, chords.size(), "Could not press the button: " + AX::message(status) + "."));
   }
   return {"Pressed " + key + ".", {}};
