@@ -49,6 +49,8 @@ class Engine {
   // The element's frame now, else as recorded; its centre is where input lands and its
   // smaller side the target size for Fitts' law.
   static Rect elementFrame(const ElementRecord& record);
+  // The same frame, or none when neither is known.
+  static std::optional<Rect> knownFrame(const ElementRecord& record);
   Point screenPoint(double x, double y, const Target& target) const;
   // What lies over the target window, read once per action.
   struct Surroundings {

@@ -31,8 +31,7 @@ std::string comparable(const std::string& name) {
 }  // namespace
 
 void Engine::pointAtElement(const ElementRecord& record, const Target& target) {
-  std::optional<Rect> frame = AX::frame(AX::withTimeout(record.element, AX::standardTimeout));
-  if (!frame) frame = record.frame;
+  const std::optional<Rect> frame = knownFrame(record);
   if (!frame) return;  // the cursor stays where it is
   travel(frame->center(), target, std::max(1.0, std::min(frame->size.width, frame->size.height)), true,
          surroundings(target));

@@ -27,9 +27,13 @@ ElementRecord Engine::element(int64_t index, const Target& target) const {
   throw ToolError("Call get_app_state for this app first; element indexes come from it.");
 }
 
+std::optional<Rect> Engine::knownFrame(const ElementRecord& record) {
+  if (auto now = AX::frame(AX::withTimeout(record.element, AX::standardTimeout))) return now;
+  return record.frame;
+}
+
 Rect Engine::elementFrame(const ElementRecord& record) {
-  if (auto now = AX::frame(AX::withTimeout(record.element, AX::standardTimeout))) return *now;
-  if (record.frame) return *record.frame;
+  if (auto frame = knownFrame(record)) return *frame;
   throw ToolError("The element has no position on screen.");
 }
 

@@ -41,8 +41,7 @@ ToolResult Engine::scroll(const std::string& app, std::optional<WindowNumber> wi
   Point point = target.window.frame.center();
   if (elementIndex) {
     const ElementRecord record = element(*elementIndex, target);
-    std::optional<Rect> frame = AX::frame(AX::withTimeout(record.element, AX::standardTimeout));
-    if (!frame) frame = record.frame;
+    const std::optional<Rect> frame = knownFrame(record);
     auto visible = frame ? intersect(*frame, target.window.frame) : std::nullopt;
     if (!visible || visible->size.width <= 0 || visible->size.height <= 0)
       throw ToolError("Element " + std::to_string(*elementIndex) + " is not in the visible part of the window.");
