@@ -61,10 +61,10 @@ std::function<Point(double)> stroke(Point from, Point to, double duration) {
   };
 }
 
-PointerPath path(Point from, Point to, double targetSize) {
+PointerPath path(Point from, Point to, double targetSize, std::optional<double> primaryDuration) {
   double d = distance(from, to);
   Point aim = aimPoint(from, to, d);
-  double primaryTime = fittsDuration(d, targetSize);
+  double primaryTime = primaryDuration ? *primaryDuration : fittsDuration(d, targetSize);
   auto primary = stroke(from, aim, primaryTime);
   Point miss = minus(to, aim);
   if (std::hypot(miss.x, miss.y) < 1) return {primaryTime, to, primary};
@@ -95,11 +95,16 @@ std::vector<MotionSample> events(const PointerPath& along, const Tremor& tremor)
   return samples;
 }
 
-Movement travel(Point from, Point to, double targetSize) {
+Movement travel(Point from, Point to, double targetSize, std::optional<double> primaryDuration) {
   double d = distance(from, to);
   if (d < 1) return {PointerPath::resting(to), {{to, 0}}};
-  PointerPath planned = path(from, to, targetSize);
+  PointerPath planned = path(from, to, targetSize, primaryDuration);
   return {planned, events(planned, Tremor(std::min(d / 600 + 0.3, 1.2)))};
+}
+
+Movement drag(Point from, Point to, std::optional<double> duration) {
+  if (duration) duration = std::max(*duration, 0.15);
+  return travel(from, to, 16, duration);
 }
 
 Point entryPoint(Point toward, const Rect& in) {

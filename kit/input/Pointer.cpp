@@ -14,6 +14,14 @@ AgentEvent event(AgentEvent::Kind kind, Point at, const WindowInfo& window) {
   return {.kind = kind, .point = at, .window = window.id, .pid = window.pid};
 }
 
+AgentEvent withButton(AgentEvent::Kind kind, Point at, const WindowInfo& window, MouseButton button,
+                      uint32_t modifiers) {
+  AgentEvent made = event(kind, at, window);
+  made.button = button;
+  made.modifiers = modifiers;
+  return made;
+}
+
 }  // namespace
 
 bool reaches(const WindowInfo& window, Point point) {
@@ -32,10 +40,8 @@ void click(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseBut
   const int presses = std::max(count, 1);
   for (int i = 1; i <= presses; ++i) {
     if (!reaches(window, at)) throw ToolError(coveredMessage);
-    AgentEvent down = event(AgentEvent::Kind::buttonDown, at, window);
-    down.button = button;
+    AgentEvent down = withButton(AgentEvent::Kind::buttonDown, at, window, button, modifiers);
     down.clickState = i;
-    down.modifiers = modifiers;
     SharedKeyWindow::shared().post(agent, down);
     clock.sleep(hold > 0 ? hold : HumanTiming::micros(0.06, 0.12));
     AgentEvent up = down;
@@ -43,6 +49,19 @@ void click(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseBut
     SharedKeyWindow::shared().post(agent, up);
     if (i < presses) clock.sleep(HumanTiming::micros(0.07, 0.13));
   }
+}
+
+void press(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseButton button, uint32_t modifiers) {
+  if (!reaches(window, at)) throw ToolError(coveredMessage);
+  SharedKeyWindow::shared().post(agent, withButton(AgentEvent::Kind::buttonDown, at, window, button, modifiers));
+}
+
+void dragTo(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseButton button, uint32_t modifiers) {
+  SharedKeyWindow::shared().post(agent, withButton(AgentEvent::Kind::move, at, window, button, modifiers));
+}
+
+void release(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseButton button, uint32_t modifiers) {
+  SharedKeyWindow::shared().post(agent, withButton(AgentEvent::Kind::buttonUp, at, window, button, modifiers));
 }
 
 void scroll(AgentInput::Agent agent, Point at, const WindowInfo& window, Point wheel) {

@@ -22,6 +22,12 @@ void move(AgentInput::Agent agent, Point to, const WindowInfo& window);
 void click(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseButton button, int count,
            uint32_t modifiers, double hold);
 
+// A drag's parts: the press (checked like a click's), motion with the button held, and
+// the release.
+void press(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseButton button, uint32_t modifiers);
+void dragTo(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseButton button, uint32_t modifiers);
+void release(AgentInput::Agent agent, Point at, const WindowInfo& window, MouseButton button, uint32_t modifiers);
+
 // One wheel event at the point: `wheel` in points, y towards the top, x towards the left.
 void scroll(AgentInput::Agent agent, Point at, const WindowInfo& window, Point wheel);
 

@@ -8,6 +8,9 @@
 
 using WindowNumber = uint32_t;
 
+// The layer of a drag-and-drop image: an app showing a window there runs a system drag.
+inline constexpr int dragLayer = 500;
+
 // One window as the window server lists it.
 struct WindowInfo {
   WindowNumber id = 0;

@@ -1,4 +1,5 @@
 #include "kit/common/ToolError.hpp"
+#include "kit/tools/Engine.hpp"
 #include "kit/tools/MouseButton.hpp"
 #include "kit/tools/ToolRecords.hpp"
 #include "kit/tools/ToolSchema.hpp"
@@ -29,20 +30,29 @@ Json properties() {
           {"duration", S::typed("number", "Seconds for the movement; default is the natural speed of a hand.")}};
 }
 
-void readArguments(const Arguments& a) {
+double requiredNumber(const Arguments& a, const char* name) {
+  auto value = a.doubleValue(name);
+  if (!value) throw ToolError(std::string("Missing number \"") + name + "\".");
+  return *value;
+}
+
+Engine::DragRequest readArguments(const Arguments& a) {
   if (a.has("to_app") && !a.optionalString("to_app")) {
     throw ToolError("to_app must name a destination app; no drag was started.");
   }
-  a.place();
-  for (const char* name : {"from_x", "from_y", "to_x", "to_y"}) {
-    if (!a.doubleValue(name)) throw ToolError(std::string("Missing number \"") + name + "\".");
-  }
-  a.points("path");
-  parseMouseButton(a.optionalString("mouse_button"));
-  a.optionalString("key");
-  a.doubleValue("duration");
-  a.optionalString("to_app");
-  a.validWindowID("to_window_id");
+  auto place = a.place();
+  Engine::DragRequest request;
+  request.app = place.app;
+  request.windowID = place.windowID;
+  request.from = {requiredNumber(a, "from_x"), requiredNumber(a, "from_y")};
+  request.to = {requiredNumber(a, "to_x"), requiredNumber(a, "to_y")};
+  for (auto [x, y] : a.points("path")) request.through.push_back({x, y});
+  request.button = parseMouseButton(a.optionalString("mouse_button"));
+  request.keys = a.optionalString("key");
+  request.duration = a.doubleValue("duration");
+  request.toApp = a.optionalString("to_app");
+  request.toWindowID = a.validWindowID("to_window_id");
+  return request;
 }
 
 }  // namespace
@@ -57,5 +67,6 @@ Tool ToolRecords::drag() {
               "smooth pen stroke through the given points (signatures, sketches, curved paths).",
           .properties = properties(),
           .required = {"app", "from_x", "from_y", "to_x", "to_y"},
-          .checkArguments = readArguments};
+          .mayNavigate = [](const Arguments&) { return true; },
+          .run = [](const Arguments& a, Engine& engine) { return engine.drag(readArguments(a)); }};
 }

@@ -116,6 +116,21 @@ class Engine {
   // scroll: `pages` visible pages of the view at the element, pixel or window centre.
   ToolResult scroll(const std::string& app, std::optional<WindowNumber> windowID, std::optional<int64_t> elementIndex,
                     std::optional<double> x, std::optional<double> y, const std::string& direction, double pages);
+  // drag: points are pixels of the screenshots; `to` of the destination window's when
+  // toApp or toWindowID names another window.
+  struct DragRequest {
+    std::string app{};
+    std::optional<WindowNumber> windowID{};
+    Point from{}, to{};
+    std::vector<Point> through{};
+    MouseButton button = MouseButton::left;
+    std::optional<std::string> keys{};
+    std::optional<double> duration{};
+    std::optional<std::string> toApp{};
+    std::optional<WindowNumber> toWindowID{};
+  };
+  ToolResult drag(const DragRequest& request);
+
   // Whether the element or its window went away within 2 seconds (an action that closed its dialog).
   static bool vanishes(const AXElement& element, const WindowInfo& window);
 
@@ -137,6 +152,13 @@ class Engine {
   // Steps after typing when the field reads something else than expected: repair or report.
   std::string checkTyped(const AXElement& focused, const std::string& done, const std::string& expected,
                          const std::string& valueNow, int64_t caret, const Target& target);
+
+  // Press, motion and release under the app's input lock; true when the app started a
+  // system drag on the way, which stopped the motion.
+  bool playDrag(const Movement& movement, const Target& target, MouseButton button, uint32_t modifiers,
+                const Surroundings& around);
+  // Shows the agent's cursor resting where its pointer is.
+  void restCursor(const Target& target);
 
   bool sentInput_ = false;
 };

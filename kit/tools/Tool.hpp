@@ -27,10 +27,8 @@ struct Tool {
   ToolAccess access = ToolAccess::acts;
   // Whether the call may load a new page, so the after-action state waits for it.
   std::function<bool(const Arguments&)> mayNavigate = [](const Arguments&) { return false; };
-  // Reads the arguments in the tool's order, then acts. Empty where this build cannot
-  // serve the tool yet; checkArguments then still reads them, so bad input is named first.
+  // Reads the arguments in the tool's order, then acts.
   std::function<ToolResult(const Arguments&, Engine&)> run{};
-  std::function<void(const Arguments&)> checkArguments{};
 };
 
 namespace Tools {

@@ -14,6 +14,21 @@ const char* actionOf(MouseButton button) {
   return "";
 }
 
+std::function<void()> effectOf(const SimModel& model, std::optional<SimModel::NodeID> node, const char* name) {
+  if (!node) return {};
+  const auto& effects = model.nodes.at(*node).effects;
+  auto found = effects.find(name);
+  return found == effects.end() ? std::function<void()>() : found->second;
+}
+
+// Escape ends the app's drag and drop: its drag image goes.
+void cancelDrag(SimModel& model, const AgentEvent& event) {
+  if (event.kind != AgentEvent::Kind::keyDown || event.keyCode != SimKeyboardLayouts::namedCode("Escape")) return;
+  std::erase_if(model.windows, [&](const SimModel::Window& window) {
+    return window.pid == event.pid && window.traits.layer == dragLayer;
+  });
+}
+
 // A key press reaches the app's focused field; a chord with Control, Alt or Super types nothing.
 std::function<void()> typeInto(SimModel& model, const AgentEvent& event) {
   if (event.kind != AgentEvent::Kind::keyDown) return {};
@@ -48,21 +63,32 @@ bool SimInput::post(Agent agent, const AgentEvent& event) {
           hit = model_.window(posted.reached.value());
         }
         if (event.kind == AgentEvent::Kind::scroll) effect = wheelEffect(*hit, event.point);
-        if (event.kind == AgentEvent::Kind::buttonUp) {
-          if (auto node = model_.elementAt(*hit, event.point)) {
-            const auto& effects = model_.nodes.at(*node).effects;
-            auto found = effects.find(pointerClick);
-            if (found == effects.end()) found = effects.find(actionOf(event.button));
-            if (found != effects.end()) effect = found->second;
-          }
+        if (event.kind == AgentEvent::Kind::buttonDown) {
+          held_[agent] = {model_.elementAt(*hit, event.point), false};
+          effect = effectOf(model_, held_[agent].node, pointerPressed);
         }
+        if (event.kind == AgentEvent::Kind::move && held_.contains(agent)) held_[agent].moved = true;
+        if (event.kind == AgentEvent::Kind::buttonUp) effect = releaseEffect(agent, *hit, event);
       }
     }
-    if (!pointer) effect = typeInto(model_, event);
+    if (!pointer) {
+      effect = typeInto(model_, event);
+      cancelDrag(model_, event);
+    }
     model_.posted.push_back(posted);
   }
   if (effect) effect();
   return true;
+}
+
+std::function<void()> SimInput::releaseEffect(Agent agent, const SimModel::Window& window, const AgentEvent& event) {
+  Held pressed = held_[agent];
+  held_.erase(agent);
+  if (pressed.moved) return effectOf(model_, pressed.node, pointerDragged);
+  auto node = model_.elementAt(window, event.point);
+  if (!node) return {};
+  if (auto clicked = effectOf(model_, node, pointerClick)) return clicked;
+  return effectOf(model_, node, actionOf(event.button));
 }
 
 std::function<void()> SimInput::wheelEffect(const SimModel::Window& window, Point point) {

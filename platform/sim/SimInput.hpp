@@ -1,4 +1,6 @@
 #pragma once
+#include <map>
+
 #include "kit/platform/AgentInput.hpp"
 #include "platform/sim/SimModel.hpp"
 
@@ -21,11 +23,24 @@ class SimInput : public AgentInput {
   bool heldByApp(Agent agent, pid_t pid) override;
 
   static constexpr const char* pointerClick = "pointer click";
+  // What an element does when an agent presses a button on it (an app that starts a
+  // system drag shows a drag-layer window here).
+  static constexpr const char* pointerPressed = "pointer pressed";
+  // What the element pressed does when the pointer moved before the release.
+  static constexpr const char* pointerDragged = "pointer dragged";
   // What an element (or the nearest ancestor that has one) does with an agent's wheel event.
   static constexpr const char* wheelTurned = "wheel turned";
 
  private:
   // The wheel effect of the element at the point or its nearest ancestor with one; expects the model locked.
   std::function<void()> wheelEffect(const SimModel::Window& window, Point point);
+  // What the button's release runs; expects the model locked.
+  std::function<void()> releaseEffect(AgentInput::Agent agent, const SimModel::Window& window, const AgentEvent& event);
   SimModel& model_;
+  // The element each agent's held button went down on, and whether it moved since.
+  struct Held {
+    std::optional<SimModel::NodeID> node;
+    bool moved = false;
+  };
+  std::map<AgentInput::Agent, Held> held_;
 };

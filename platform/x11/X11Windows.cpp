@@ -18,6 +18,7 @@ int layerOf(X11Display& display, ::Window window, bool overrideRedirect) {
     if (type == display.atom("_NET_WM_WINDOW_TYPE_TOOLTIP")) return 200;
     if (type == display.atom("_NET_WM_WINDOW_TYPE_NOTIFICATION")) return 102;
     if (type == display.atom("_NET_WM_WINDOW_TYPE_DOCK")) return 20;
+    if (type == display.atom("_NET_WM_WINDOW_TYPE_DND")) return dragLayer;
   }
   return overrideRedirect ? 101 : 0;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kit/common/Geometry.hpp"
+#include "kit/platform/WindowInfo.hpp"
 #include "platform/x11/X11Display.hpp"
 
 // One top-level window as the X server and the window manager describe it.

@@ -37,11 +37,9 @@ TEST(Dispatch, ArgumentsAreReadInEachToolsOrder) {
   EXPECT_EQ(outcome("select_text", {{"app", "Notes"}, {"element_index", "2"}}), "Missing argument \"text\".");
 }
 
-TEST(Dispatch, UnknownToolsAndMissingOperationsAreNamed) {
+TEST(Dispatch, UnknownToolsAreNamed) {
   EXPECT_EQ(outcome("fly", Json::object()), "Unknown tool fly.");
   EXPECT_EQ(outcome("", Json::object()), "Unknown tool .");
-  EXPECT_EQ(outcome("drag", {{"app", "Notes"}, {"from_x", 1}, {"from_y", 1}, {"to_x", 9}, {"to_y", 9}}),
-            "drag is not available in this version of Tarnwick yet.");
 }
 
 TEST(Dispatch, WithoutADesktopToolsSayHowToNameOne) {

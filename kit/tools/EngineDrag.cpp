@@ -1,0 +1,100 @@
+#include <cmath>
+
+#include "kit/common/ToolError.hpp"
+#include "kit/input/HumanMotion.hpp"
+#include "kit/input/HumanRandom.hpp"
+#include "kit/input/InputLocks.hpp"
+#include "kit/input/KeyChord.hpp"
+#include "kit/input/PauseClock.hpp"
+#include "kit/input/Pointer.hpp"
+#include "kit/input/SharedKeyWindow.hpp"
+#include "kit/input/SystemDrag.hpp"
+#include "kit/platform/Desktop.hpp"
+#include "kit/tools/Engine.hpp"
+
+namespace {
+
+constexpr const char* crossWindowRule =
+    "Cross-window drag supports only a selected accessible text move or Option-copy, without waypoints. No system "
+    "drag was started.";
+
+std::string pixel(double value) { return std::to_string(static_cast<int64_t>(std::trunc(value))); }
+
+// Checked every few samples: asking the window list costs a round trip.
+constexpr size_t samplesBetweenDragChecks = 4;
+
+}  // namespace
+
+ToolResult Engine::drag(const DragRequest& request) {
+  Target target = inputTarget(request.app, request.windowID);
+  const uint32_t modifiers = request.keys ? KeyChord::heldModifiers(*request.keys) : 0;
+  const bool plainOrCopy = modifiers == 0 || modifiers == KeyModifier::alt;
+  if (request.toApp || request.toWindowID) {
+    if (request.button != MouseButton::left || !request.through.empty() || !plainOrCopy)
+      throw ToolError(crossWindowRule);
+    throw ToolError("The source is not a selected accessible text range. No cross-window system drag was started.");
+  }
+
+  std::vector<Point> points{screenPoint(request.from.x, request.from.y, target)};
+  for (const Point& pixelPoint : request.through) points.push_back(screenPoint(pixelPoint.x, pixelPoint.y, target));
+  points.push_back(screenPoint(request.to.x, request.to.y, target));
+  const Point start = points.front(), end = points.back();
+
+  const Surroundings around = surroundings(target);
+  for (Point point : {start, end})
+    if (isCovered(point, target, around)) throw ToolError(Pointer::coveredMessage);
+  travel(start, target, 16, false, around);
+  Movement movement = request.through.empty() ? HumanMotion::drag(start, end, request.duration)
+                                              : HumanMotion::trace(points);
+  bool systemDrag = false;
+  InputLocks::withLock(target.app.pid, [&] { systemDrag = playDrag(movement, target, request.button, modifiers, around); });
+  if (!systemDrag && !SystemDrag::isRunning(target.app.pid)) {
+    session->pointer = end;
+    return {"Dragged from (" + pixel(request.from.x) + ", " + pixel(request.from.y) + ") to (" + pixel(request.to.x) +
+                ", " + pixel(request.to.y) + ").",
+            {}};
+  }
+  restCursor(target);
+  SystemDrag::cancel(session->id, target.window);
+  throw ToolError(SystemDrag::cancelledMessage);
+}
+
+bool Engine::playDrag(const Movement& movement, const Target& target, MouseButton button, uint32_t modifiers,
+                      const Surroundings& around) {
+  const auto agent = session->id;
+  Clock& clock = Platform::clock();
+  SharedKeyWindow::shared().take(agent, target.window);
+  clock.sleep(HumanTiming::micros(0.04, 0.12));
+  Point at = session->pointer.value_or(movement.samples.front().point);
+  const WindowInfo pressed = windowAt(at, target, around);
+  Pointer::press(agent, at, pressed, button, modifiers);
+  clock.sleep(HumanTiming::micros(0.06, 0.12) + HumanTiming::micros(0.04, 0.12));
+
+  const double t0 = clock.now();
+  if (auto shown = presenter.lock()) shown->moveCursor(*session, movement.path, t0, target.window.id);
+  const double paused0 = PauseClock::total();
+  bool systemDrag = false;
+  for (size_t i = 0; i < movement.samples.size(); ++i) {
+    const MotionSample& sample = movement.samples[i];
+    double due = t0 + sample.time + PauseClock::total() - paused0;
+    if (double wait = due - clock.now(); wait > 0) clock.sleep(wait);
+    // Over another app's window the motion would reach that window.
+    if (around.mayCover(sample.point) && !Pointer::reaches(pressed, sample.point)) continue;
+    Pointer::dragTo(agent, sample.point, pressed, button, modifiers);
+    at = sample.point;
+    session->pointer = at;
+    if ((i + 1) % samplesBetweenDragChecks == 0 && SystemDrag::isRunning(target.app.pid)) {
+      systemDrag = true;
+      break;
+    }
+  }
+  clock.sleep(HumanTiming::micros(0.04, 0.12));
+  Pointer::release(agent, at, pressed, button, modifiers);
+  return systemDrag;
+}
+
+void Engine::restCursor(const Target& target) {
+  if (!session->pointer) return;
+  if (auto shown = presenter.lock())
+    shown->moveCursor(*session, PointerPath::resting(*session->pointer), Platform::clock().now(), target.window.id);
+}
