@@ -410,6 +410,17 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
     }
     return none(AXError::noValue);
   }
+  if (name == "AXMinValue" || name == "AXMaxValue") {
+    if (role == "AXScrollBar") return name == "AXMinValue" ? 0.0 : 1.0;  // positions are read as 0..1
+    AtspiValue* value = reading.value();
+    if (value == nullptr) return none(AXError::attributeUnsupported);
+    GError* error = nullptr;
+    const double bound = name == "AXMinValue" ? atspi_value_get_minimum_value(value, &error)
+                                              : atspi_value_get_maximum_value(value, &error);
+    if (error == nullptr) return bound;
+    g_clear_error(&error);
+    return none(AXError::noValue);
+  }
   if (name == "AXVerticalScrollBar" || name == "AXHorizontalScrollBar") {
     if (reading.role() != ATSPI_ROLE_SCROLL_PANE) return none(AXError::attributeUnsupported);
     auto bar = reading.scrollBar(name == "AXVerticalScrollBar");
