@@ -56,6 +56,12 @@ std::optional<AXValue> value(const AXElement& element, const std::string& name) 
   return read;
 }
 
+std::optional<AXValue> parameterized(const AXElement& element, const std::string& name, const AXValue& parameter) {
+  auto [status, read] = platform().copyParameterizedAttribute(element, name, parameter);
+  if (status != AXError::success || std::holds_alternative<std::monostate>(read)) return std::nullopt;
+  return read;
+}
+
 std::map<std::string, AXValue> attributes(const AXElement& element, const std::vector<std::string>& names) {
   std::map<std::string, AXValue> result;
   auto values = platform().copyAttributes(element, names);

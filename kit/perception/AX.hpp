@@ -30,6 +30,8 @@ std::optional<T> attribute(const AXElement& element, const std::string& name) {
   return std::nullopt;
 }
 
+// A read that takes a parameter ("AXRangeForPosition", "AXBoundsForRange", "AXStyleForRange").
+std::optional<AXValue> parameterized(const AXElement& element, const std::string& name, const AXValue& parameter);
 std::map<std::string, AXValue> attributes(const AXElement& element, const std::vector<std::string>& names);
 std::vector<AXElement> children(const AXElement& element);
 std::vector<std::string> actions(const AXElement& element);

@@ -19,6 +19,13 @@ class Accessibility {
   // error. None as a whole when the call failed.
   virtual std::optional<std::vector<std::optional<AXValue>>> copyAttributes(const AXElement& element,
                                                                            const std::vector<std::string>& names) = 0;
+  // A read that takes a parameter: "AXRangeForPosition" (a screen Point: the range of the
+  // character there), "AXBoundsForRange" (a TextRange: its screen rectangle, the caret's
+  // place for an empty range) and "AXStyleForRange" (a TextRange: its text attributes as
+  // one text, no value where they vary within it).
+  virtual std::pair<AXStatus, AXValue> copyParameterizedAttribute(const AXElement&, const std::string&, const AXValue&) {
+    return {AXError::attributeUnsupported, {}};
+  }
   // Settable or not, or none when the query failed.
   virtual std::optional<bool> isSettable(const AXElement& element, const std::string& name) = 0;
   virtual AXStatus setAttribute(const AXElement& element, const std::string& name, const AXValue& value) = 0;

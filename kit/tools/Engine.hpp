@@ -157,6 +157,10 @@ class Engine {
   // system drag on the way, which stopped the motion.
   bool playDrag(const Movement& movement, const Target& target, MouseButton button, uint32_t modifiers,
                 const Surroundings& around);
+  // Selected text moved or copied into another window through accessibility.
+  ToolResult dragTextBetweenWindows(const DragRequest& request, const Target& source, bool copy);
+  // After a transfer through accessibility the cursor rests at the drop point.
+  ToolResult restAfterTransfer(Point at, const Target& target, const std::string& text);
   // Shows the agent's cursor resting where its pointer is.
   void restCursor(const Target& target);
 

@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "kit/actions/TextDrag.hpp"
 #include "kit/common/ToolError.hpp"
 #include "kit/input/HumanMotion.hpp"
 #include "kit/input/HumanRandom.hpp"
@@ -9,6 +10,7 @@
 #include "kit/input/Pointer.hpp"
 #include "kit/input/SharedKeyWindow.hpp"
 #include "kit/input/SystemDrag.hpp"
+#include "kit/perception/Apps.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
 
@@ -29,16 +31,23 @@ ToolResult Engine::drag(const DragRequest& request) {
   Target target = inputTarget(request.app, request.windowID);
   const uint32_t modifiers = request.keys ? KeyChord::heldModifiers(*request.keys) : 0;
   const bool plainOrCopy = modifiers == 0 || modifiers == KeyModifier::alt;
+  const bool copy = modifiers == KeyModifier::alt;
   if (request.toApp || request.toWindowID) {
     if (request.button != MouseButton::left || !request.through.empty() || !plainOrCopy)
       throw ToolError(crossWindowRule);
-    throw ToolError("The source is not a selected accessible text range. No cross-window system drag was started.");
+    return dragTextBetweenWindows(request, target, copy);
   }
 
   std::vector<Point> points{screenPoint(request.from.x, request.from.y, target)};
   for (const Point& pixelPoint : request.through) points.push_back(screenPoint(pixelPoint.x, pixelPoint.y, target));
   points.push_back(screenPoint(request.to.x, request.to.y, target));
   const Point start = points.front(), end = points.back();
+
+  if (request.button == MouseButton::left && request.through.empty() && plainOrCopy) {
+    std::optional<std::string> moved;
+    InputLocks::withLock(target.app.pid, [&] { moved = TextDrag::transfer(start, end, target.window, copy, target.window); });
+    if (moved) return restAfterTransfer(end, target, *moved);
+  }
 
   const Surroundings around = surroundings(target);
   for (Point point : {start, end})
@@ -57,6 +66,26 @@ ToolResult Engine::drag(const DragRequest& request) {
   restCursor(target);
   SystemDrag::cancel(session->id, target.window);
   throw ToolError(SystemDrag::cancelledMessage);
+}
+
+ToolResult Engine::dragTextBetweenWindows(const DragRequest& request, const Target& source, bool copy) {
+  const Target destination = inputTarget(request.toApp.value_or(request.app), request.toWindowID);
+  if (Apps::isRemotePanel(source.window) || Apps::isRemotePanel(destination.window))
+    throw ToolError("Cross-window text transfer does not support remote file panels.");
+  const Point from = screenPoint(request.from.x, request.from.y, source);
+  const Point to = screenPoint(request.to.x, request.to.y, destination);
+  std::optional<std::string> moved;
+  InputLocks::withLocks({source.app.pid, destination.app.pid},
+                        [&] { moved = TextDrag::transfer(from, to, source.window, copy, destination.window); });
+  if (!moved)
+    throw ToolError("The source is not a selected accessible text range. No cross-window system drag was started.");
+  return restAfterTransfer(to, destination, *moved);
+}
+
+ToolResult Engine::restAfterTransfer(Point at, const Target& target, const std::string& text) {
+  session->pointer = at;
+  restCursor(target);
+  return {text, {}};
 }
 
 bool Engine::playDrag(const Movement& movement, const Target& target, MouseButton button, uint32_t modifiers,

@@ -28,6 +28,27 @@ std::pair<AXStatus, AXValue> SimAccessibility::copyAttribute(const AXElement& el
   return {AXError::success, stored->second};
 }
 
+std::pair<AXStatus, AXValue> SimAccessibility::copyParameterizedAttribute(const AXElement& element,
+                                                                         const std::string& name,
+                                                                         const AXValue& parameter) {
+  std::lock_guard guard(model_.lock);
+  if (auto failure = model_.answerCost(element)) return {*failure, {}};
+  const SimModel::Node& node = *model_.find(element);
+  if (!node.attributes.contains("AXValue") || !std::holds_alternative<std::string>(node.attributes.at("AXValue")))
+    return {AXError::attributeUnsupported, {}};
+  auto answer = [](auto found) -> std::pair<AXStatus, AXValue> {
+    if (!found) return {AXError::noValue, {}};
+    return {AXError::success, *found};
+  };
+  if (name == "AXRangeForPosition" && std::holds_alternative<Point>(parameter))
+    return answer(SimText::rangeAt(node, std::get<Point>(parameter)));
+  if (!std::holds_alternative<TextRange>(parameter)) return {AXError::illegalArgument, {}};
+  const TextRange range = std::get<TextRange>(parameter);
+  if (name == "AXBoundsForRange") return answer(SimText::bounds(node, range));
+  if (name == "AXStyleForRange") return answer(SimText::style(node));
+  return {AXError::attributeUnsupported, {}};
+}
+
 std::optional<std::vector<std::optional<AXValue>>> SimAccessibility::copyAttributes(
     const AXElement& element, const std::vector<std::string>& names) {
   std::lock_guard guard(model_.lock);

@@ -75,3 +75,73 @@ bool press(SimModel::Node& node, const std::string& text, uint32_t keyCode) {
 }
 
 }  // namespace SimText
+
+namespace SimText {
+namespace {
+
+Point origin(const SimModel::Node& node) {
+  auto found = node.attributes.find("AXPosition");
+  return found != node.attributes.end() && std::holds_alternative<Point>(found->second) ? std::get<Point>(found->second)
+                                                                                          : Point{};
+}
+
+// The grid place (column, line) of each unit offset, the end included.
+std::vector<std::pair<int64_t, int64_t>> places(const std::u16string& units) {
+  std::vector<std::pair<int64_t, int64_t>> result;
+  int64_t column = 0, line = 0;
+  for (char16_t unit : units) {
+    result.push_back({column, line});
+    if (unit == u'\n') {
+      column = 0;
+      ++line;
+    } else {
+      ++column;
+    }
+  }
+  result.push_back({column, line});
+  return result;
+}
+
+}  // namespace
+
+std::optional<TextRange> rangeAt(const SimModel::Node& node, Point point) {
+  const std::u16string units = Text::utf16(value(node));
+  const Point at = origin(node);
+  const auto grid = places(units);
+  for (size_t i = 0; i < units.size(); ++i) {
+    const double left = at.x + double(grid[i].first) * unitWidth, top = at.y + double(grid[i].second) * lineHeight;
+    if (point.x >= left && point.x < left + unitWidth && point.y >= top && point.y < top + lineHeight)
+      return TextRange{int64_t(i), 1};
+  }
+  // Right of a line's end: the place after its last character.
+  for (size_t i = 0; i <= units.size(); ++i) {
+    const bool lineEnd = i == units.size() || units[i] == u'\n';
+    const double left = at.x + double(grid[i].first) * unitWidth, top = at.y + double(grid[i].second) * lineHeight;
+    if (lineEnd && point.x >= left && point.y >= top && point.y < top + lineHeight) return TextRange{int64_t(i), 0};
+  }
+  return std::nullopt;
+}
+
+std::optional<Rect> bounds(const SimModel::Node& node, TextRange range) {
+  const std::u16string units = Text::utf16(value(node));
+  if (range.location < 0 || range.length < 0 || range.location + range.length > int64_t(units.size())) return std::nullopt;
+  const Point at = origin(node);
+  const auto grid = places(units);
+  const auto [column, line] = grid[size_t(range.location)];
+  const auto [endColumn, endLine] = grid[size_t(range.location + range.length)];
+  const double width = endLine == line ? double(endColumn - column) * unitWidth : 0;
+  return Rect{{at.x + double(column) * unitWidth, at.y + double(line) * lineHeight},
+              {width, double(endLine - line + 1) * lineHeight}};
+}
+
+std::optional<std::string> style(const SimModel::Node& node) {
+  if (auto mixed = node.attributes.find("SimMixedStyle");
+      mixed != node.attributes.end() && mixed->second == AXValue(true))
+    return std::nullopt;
+  auto found = node.attributes.find("SimStyle");
+  if (found != node.attributes.end() && std::holds_alternative<std::string>(found->second))
+    return std::get<std::string>(found->second);
+  return "plain";
+}
+
+}  // namespace SimText

@@ -9,9 +9,11 @@
 
 #include "kit/common/Text.hpp"
 #include "platform/x11/AtspiReading.hpp"
+#include "platform/x11/AtspiTextReading.hpp"
 
 namespace {
 
+using namespace AtspiTextReading;
 using Clock = std::chrono::steady_clock;
 
 constexpr double defaultTimeout = 1.5;                   // seconds, when the element names none
@@ -58,31 +60,6 @@ AXValue checkedValue(AtspiAccessibility::Reading& reading) {
   return int64_t(reading.has(ATSPI_STATE_CHECKED) || reading.has(ATSPI_STATE_PRESSED) ? 1 : 0);
 }
 
-std::optional<std::string> textBetween(AtspiText* text, gint end) {
-  GError* error = nullptr;
-  gchar* read = atspi_text_get_text(text, 0, end, &error);
-  std::optional<std::string> result;
-  if (error == nullptr && read != nullptr) result = read;
-  g_free(read);
-  g_clear_error(&error);
-  return result;
-}
-
-// GTK 4.8 answers "" to the end -1 that means "to the end"; its length is asked then.
-// Browsers mark where a child object sits in the text (U+FFFC), which is no text.
-std::optional<std::string> textOf(AtspiText* text) {
-  auto whole = textBetween(text, -1);
-  if (whole && whole->empty()) {
-    const gint count = atspi_text_get_character_count(text, nullptr);
-    if (count > 0) whole = textBetween(text, count);
-  }
-  if (whole) {
-    constexpr std::string_view objectMark = "\xEF\xBF\xBC";
-    for (size_t at; (at = whole->find(objectMark)) != std::string::npos;) whole->erase(at, objectMark.size());
-  }
-  return whole;
-}
-
 std::optional<std::string> placeholderOf(AtspiAccessible* object) {
   GHashTable* attributes = atspi_accessible_get_attributes(object, nullptr);
   if (attributes == nullptr) return std::nullopt;
@@ -109,26 +86,6 @@ std::optional<TextRange> selectionOf(AtspiText* text) {
     return std::nullopt;
   }
   return TextRange{caret, 0};
-}
-
-// AT-SPI counts characters; accessibility ranges count UTF-16 units, as agents do.
-int64_t utf16Offset(const std::string& text, int64_t characters) {
-  int64_t units = 0;
-  for (const auto& character : Text::characters(text)) {
-    if (characters-- <= 0) break;
-    units += Text::scalar(character) >= 0x10000 ? 2 : 1;
-  }
-  return units;
-}
-
-int64_t characterOffset(const std::string& text, int64_t units) {
-  int64_t characters = 0;
-  for (const auto& character : Text::characters(text)) {
-    if (units <= 0) break;
-    units -= Text::scalar(character) >= 0x10000 ? 2 : 1;
-    ++characters;
-  }
-  return characters;
 }
 
 std::optional<TextRange> selectionInUnits(AtspiText* text) {
@@ -501,6 +458,17 @@ std::optional<bool> AtspiAccessibility::isSettable(const AXElement& element, con
     if (name == "AXSelectedTextRange") return reading.text() != nullptr;
     if (name == "AXSelectedText") return reading.editableText() != nullptr && reading.has(ATSPI_STATE_EDITABLE);
     return false;
+  });
+}
+
+std::pair<AXStatus, AXValue> AtspiAccessibility::copyParameterizedAttribute(const AXElement& element,
+                                                                           const std::string& name,
+                                                                           const AXValue& parameter) {
+  using Answer = std::pair<AXStatus, AXValue>;
+  return onElement(element, Answer{AXError::invalidElement, {}}, [&](Reading& reading) -> Answer {
+    AtspiText* text = reading.text();
+    if (text == nullptr) return {AXError::attributeUnsupported, {}};
+    return parameterized(text, name, parameter);
   });
 }
 

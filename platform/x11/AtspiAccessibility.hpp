@@ -39,6 +39,8 @@ class AtspiAccessibility : public Accessibility {
   std::pair<AXStatus, AXValue> copyAttribute(const AXElement& element, const std::string& name) override;
   std::optional<std::vector<std::optional<AXValue>>> copyAttributes(const AXElement& element,
                                                                    const std::vector<std::string>& names) override;
+  std::pair<AXStatus, AXValue> copyParameterizedAttribute(const AXElement& element, const std::string& name,
+                                                          const AXValue& parameter) override;
   std::optional<bool> isSettable(const AXElement& element, const std::string& name) override;
   AXStatus setAttribute(const AXElement& element, const std::string& name, const AXValue& value) override;
   std::optional<std::vector<std::string>> actionNames(const AXElement& element) override;
