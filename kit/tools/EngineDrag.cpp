@@ -118,6 +118,11 @@ bool Engine::playDrag(const Movement& movement, const Target& target, MouseButto
     }
   }
   clock.sleep(HumanTiming::micros(0.04, 0.12));
+  // Released during a system drag, the button would drop: Escape ends it first.
+  if (systemDrag || SystemDrag::isRunning(target.app.pid)) {
+    systemDrag = true;
+    SystemDrag::cancel(agent, target.window);
+  }
   Pointer::release(agent, at, pressed, button, modifiers);
   return systemDrag;
 }

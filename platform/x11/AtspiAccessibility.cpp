@@ -582,6 +582,25 @@ double AtspiAccessibility::scrollBarPosition(AtspiValue* value, double current) 
   return high > low ? std::clamp((current - low) / (high - low), 0.0, 1.0) : 0.0;
 }
 
+std::optional<AXElement> AtspiAccessibility::childAt(Reading& reading, int x, int y) {
+  if (AtspiComponent* component = reading.component()) {
+    if (AtspiAccessible* hit = atspi_component_get_accessible_at_point(component, x, y, ATSPI_COORD_TYPE_SCREEN, nullptr))
+      return remember(hit, reading.element.pid);
+  }
+  // GTK's notebook answers nothing for its page: its page tabs span only their labels,
+  // and the shown tab holds the page.
+  auto contains = [&](Reading& child) {
+    auto frame = child.extents();
+    return frame && x >= frame->x && y >= frame->y && x < frame->x + frame->width && y < frame->y + frame->height;
+  };
+  for (const AXElement& child : reading.children()) {
+    Reading candidate(*this, objects_.at(child.id), child);
+    if (candidate.role() == ATSPI_ROLE_PAGE_TAB ? candidate.has(ATSPI_STATE_SELECTED) : contains(candidate))
+      return child;
+  }
+  return std::nullopt;
+}
+
 std::optional<AXElement> AtspiAccessibility::elementAt(pid_t pid, Point point) {
   using Found = std::optional<AXElement>;
   const AXElement app = application(pid);
@@ -596,13 +615,9 @@ std::optional<AXElement> AtspiAccessibility::elementAt(pid_t pid, Point point) {
       AXElement found = window;
       for (int depth = 0; depth < 40; ++depth) {
         Reading here(*this, objects_.at(found.id), found);
-        AtspiComponent* component = here.component();
-        if (component == nullptr) break;
-        AtspiAccessible* hit = atspi_component_get_accessible_at_point(component, x, y, ATSPI_COORD_TYPE_SCREEN, nullptr);
-        if (hit == nullptr) break;
-        AXElement next = remember(hit, pid);
-        if (next == found) break;
-        found = next;
+        auto next = childAt(here, x, y);
+        if (!next || *next == found) break;
+        found = *next;
       }
       return found;
     }

@@ -68,6 +68,9 @@ class AtspiAccessibility : public Accessibility {
   // status) when the element cannot be reached.
   template <typename Result, typename Body>
   Result onElement(const AXElement& element, Result failed, Body body);
+  // The child of the element at the screen point, as the toolkit answers or, where it
+  // answers nothing, by the children's frames.
+  std::optional<AXElement> childAt(Reading& reading, int x, int y);
   AXValue read(Reading& reading, const std::string& name, AXStatus& status);
   AXStatus set(Reading& reading, const std::string& name, const AXValue& value);
   AXStatus act(Reading& reading, const std::string& action);

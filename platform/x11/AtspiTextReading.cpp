@@ -53,8 +53,11 @@ std::optional<std::string> uniformStyle(AtspiText* text, gint start, gint end) {
     GHashTableIter each;
     gpointer key = nullptr, value = nullptr;
     g_hash_table_iter_init(&each, attributes);
-    while (g_hash_table_iter_next(&each, &key, &value))
+    while (g_hash_table_iter_next(&each, &key, &value)) {
+      // The writing direction is the paragraph's, not the characters' formatting; entries report it, text views do not.
+      if (std::string_view(static_cast<const char*>(key)) == "direction") continue;
       sorted[static_cast<const char*>(key)] = value != nullptr ? static_cast<const char*>(value) : "";
+    }
     g_hash_table_unref(attributes);
   }
   // A run that ends before the range does means the attributes change inside it.
@@ -62,6 +65,32 @@ std::optional<std::string> uniformStyle(AtspiText* text, gint start, gint end) {
   std::string style;
   for (const auto& [key, value] : sorted) style += key + "=" + value + ";";
   return style;
+}
+
+// GTK 3's entries answer -1 to every offset_at_point: their characters are asked one by
+// one instead (a field's worth; a point right of the last one means the end).
+constexpr gint charactersScanned = 1000;
+std::optional<gint> offsetByExtents(AtspiText* text, Point point) {
+  const gint count = std::min(atspi_text_get_character_count(text, nullptr), charactersScanned);
+  std::optional<gint> afterLast;
+  for (gint offset = 0; offset < count; ++offset) {
+    AtspiRect* rect = atspi_text_get_character_extents(text, offset, ATSPI_COORD_TYPE_SCREEN, nullptr);
+    if (rect == nullptr) continue;
+    const bool onLine = point.y >= rect->y && point.y < rect->y + rect->height;
+    const bool inside = onLine && point.x >= rect->x && point.x < rect->x + rect->width;
+    if (onLine && point.x >= rect->x + rect->width) afterLast = offset + 1;
+    g_free(rect);
+    if (inside) return offset;
+  }
+  return afterLast;
+}
+
+std::optional<gint> offsetAt(AtspiText* text, Point point) {
+  GError* error = nullptr;
+  const gint offset = atspi_text_get_offset_at_point(text, gint(point.x), gint(point.y), ATSPI_COORD_TYPE_SCREEN, &error);
+  if (error == nullptr && offset >= 0) return offset;
+  g_clear_error(&error);
+  return offsetByExtents(text, point);
 }
 
 }  // namespace
@@ -104,15 +133,10 @@ int64_t characterOffset(const std::string& text, int64_t units) {
 std::pair<AXStatus, AXValue> parameterized(AtspiText* text, const std::string& name, const AXValue& parameter) {
   const std::string all = textOf(text).value_or("");
   if (name == "AXRangeForPosition" && std::holds_alternative<Point>(parameter)) {
-    const Point point = std::get<Point>(parameter);
-    GError* error = nullptr;
-    const gint offset = atspi_text_get_offset_at_point(text, gint(point.x), gint(point.y), ATSPI_COORD_TYPE_SCREEN, &error);
-    if (error != nullptr || offset < 0) {
-      g_clear_error(&error);
-      return none(AXError::noValue);
-    }
-    const int64_t start = utf16Offset(all, offset);
-    return {AXError::success, TextRange{start, utf16Offset(all, offset + 1) - start}};
+    auto offset = offsetAt(text, std::get<Point>(parameter));
+    if (!offset) return none(AXError::noValue);
+    const int64_t start = utf16Offset(all, *offset);
+    return {AXError::success, TextRange{start, utf16Offset(all, *offset + 1) - start}};
   }
   if (!std::holds_alternative<TextRange>(parameter)) return none(AXError::illegalArgument);
   const TextRange range = std::get<TextRange>(parameter);
