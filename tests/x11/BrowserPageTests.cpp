@@ -148,3 +148,34 @@ TEST_P(BrowserPage, ALongPageScrollsByTheAgentsWheelInTheBackground) {
     return false;
   })) << "the page did not scroll";
 }
+
+TEST_P(BrowserPage, APenStrokeIsDrawnOnACanvasThroughItsWaypoints) {
+  const std::string state = firstStateOfLoadedPage("file://" + fixtures + "canvas.html", "Canvas");
+  auto app = running();
+  ASSERT_TRUE(app);
+  std::smatch area;
+  ASSERT_TRUE(std::regex_search(state, area, std::regex(R"re("Drawing pad"[^\n]*@(\d+),(\d+))re"))) << state;
+  const double x = std::stod(area[1]), y = std::stod(area[2]);
+  Engine::DragRequest stroke;
+  stroke.app = std::to_string(app->pid);
+  stroke.from = {x + 50, y + 50};
+  stroke.through = {{x + 200, y + 150}};
+  stroke.to = {x + 350, y + 60};
+  const std::string result = engine_.drag(stroke).text;
+  EXPECT_TRUE(result.starts_with("Dragged from (")) << result;
+  std::string title;
+  EXPECT_TRUE(eventually([&] {
+    for (const auto& window : Apps::frontToBack())
+      if (window.pid == app->pid && window.title.starts_with("Stroke of ")) title = window.title;
+    return !title.empty();
+  })) << "the page saw no stroke: " << [&] {
+    std::string titles;
+    for (const auto& window : Apps::frontToBack())
+      if (window.pid == app->pid) titles += window.title + "|";
+    return titles;
+  }();
+  std::smatch drawn;
+  ASSERT_TRUE(std::regex_search(title, drawn, std::regex(R"(^Stroke of (\d+) points, lowest (\d+))"))) << title;
+  EXPECT_GE(std::stoi(drawn[1]), 10);
+  EXPECT_NEAR(std::stoi(drawn[2]), 150, 4) << "the stroke passes through its waypoint";
+}
