@@ -30,9 +30,7 @@ struct Editor {
 bool isEditorRole(const std::optional<std::string>& role) { return role == "AXTextField" || role == "AXTextArea"; }
 
 bool belongsTo(const AXElement& element, const WindowInfo& window) {
-  if (element.pid != window.pid) return false;
-  auto windowElement = AX::attribute<AXElement>(element, "AXWindow");
-  return windowElement && AX::windowID(*windowElement) == window.id;
+  return element.pid == window.pid && AX::containingWindowID(element) == window.id;
 }
 
 std::optional<AXElement> editorAt(Point point, const WindowInfo& window) {

@@ -100,6 +100,11 @@ std::optional<Rect> frame(const AXElement& element) {
   return Rect{*position, *size};
 }
 
+std::optional<WindowNumber> containingWindowID(const AXElement& element) {
+  auto window = attribute<AXElement>(element, "AXWindow");
+  return window ? windowID(*window) : std::nullopt;
+}
+
 std::optional<WindowNumber> windowID(const AXElement& element) {
   auto number = platform().windowNumber(element);
   if (!number || *number == 0) return std::nullopt;

@@ -41,6 +41,8 @@ AXStatus perform(const AXElement& element, const std::string& action);
 AXStatus roleStatus(const AXElement& element);
 std::optional<Rect> frame(const AXElement& element);
 std::optional<WindowNumber> windowID(const AXElement& element);
+// The window server's number of the window an element lies in.
+std::optional<WindowNumber> containingWindowID(const AXElement& element);
 // The deepest element of the app at the screen point.
 std::optional<AXElement> elementAt(pid_t pid, Point point);
 

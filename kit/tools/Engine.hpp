@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "kit/actions/BrowserTabDrag.hpp"
 #include "kit/actions/TextRepair.hpp"
 #include "kit/input/Clipboard.hpp"
 #include "kit/input/PointerPath.hpp"
@@ -159,6 +160,8 @@ class Engine {
                 const Surroundings& around);
   // Selected text moved or copied into another window through accessibility.
   ToolResult dragTextBetweenWindows(const DragRequest& request, const Target& source, bool copy);
+  // The agent's keyboard as a tab reorder uses it.
+  BrowserTabDrag::Keys tabKeys(const Target& target);
   // After a transfer through accessibility the cursor rests at the drop point.
   ToolResult restAfterTransfer(Point at, const Target& target, const std::string& text);
   // Shows the agent's cursor resting where its pointer is.

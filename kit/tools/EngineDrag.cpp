@@ -1,11 +1,13 @@
 #include <cmath>
 
+#include "kit/actions/BrowserTabDrag.hpp"
 #include "kit/actions/TextDrag.hpp"
 #include "kit/common/ToolError.hpp"
 #include "kit/input/HumanMotion.hpp"
 #include "kit/input/HumanRandom.hpp"
 #include "kit/input/InputLocks.hpp"
 #include "kit/input/KeyChord.hpp"
+#include "kit/input/Keyboard.hpp"
 #include "kit/input/PauseClock.hpp"
 #include "kit/input/Pointer.hpp"
 #include "kit/input/SharedKeyWindow.hpp"
@@ -48,6 +50,12 @@ ToolResult Engine::drag(const DragRequest& request) {
     InputLocks::withLock(target.app.pid, [&] { moved = TextDrag::transfer(start, end, target.window, copy, target.window); });
     if (moved) return restAfterTransfer(end, target, *moved);
   }
+  const bool plainLeft = request.button == MouseButton::left && request.through.empty() && modifiers == 0;
+  std::optional<std::string> reordered;
+  InputLocks::withLock(target.app.pid, [&] {
+    reordered = BrowserTabDrag::transfer(start, end, target.window, target.app, plainLeft, tabKeys(target));
+  });
+  if (reordered) return restAfterTransfer(end, target, *reordered);
 
   const Surroundings around = surroundings(target);
   for (Point point : {start, end})
@@ -80,6 +88,19 @@ ToolResult Engine::dragTextBetweenWindows(const DragRequest& request, const Targ
   if (!moved)
     throw ToolError("The source is not a selected accessible text range. No cross-window system drag was started.");
   return restAfterTransfer(to, destination, *moved);
+}
+
+BrowserTabDrag::Keys Engine::tabKeys(const Target& target) {
+  return {.prepare = [this, target] {
+            SharedKeyWindow::shared().take(session->id, target.window);
+            aimKeys(target);
+          },
+          .targetWindow = [target] { return SharedKeyWindow::shared().holds(target.app.pid); },
+          .moveTab = [this, target](bool right) {
+            const KeyChord chord = KeyChord::parse(right ? "ctrl+shift+Page_Down" : "ctrl+shift+Page_Up", Keyboard::layout());
+            SharedKeyWindow::shared().take(session->id, target.window);
+            Keyboard::press(session->id, chord, target.window, 0);
+          }};
 }
 
 ToolResult Engine::restAfterTransfer(Point at, const Target& target, const std::string& text) {

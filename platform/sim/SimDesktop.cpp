@@ -63,6 +63,11 @@ void SimDesktop::removeElement(NodeID node) {
   model_.eraseNode(node);
 }
 
+void SimDesktop::reorderChildren(NodeID parent, std::vector<NodeID> order) {
+  std::lock_guard guard(model_.lock);
+  model_.nodes.at(parent).children = std::move(order);
+}
+
 void SimDesktop::closeWindow(WindowNumber window) {
   std::lock_guard guard(model_.lock);
   auto& windows = model_.windows;

@@ -74,6 +74,9 @@ bool SimInput::post(Agent agent, const AgentEvent& event) {
     if (!pointer) {
       effect = typeInto(model_, event);
       cancelDrag(model_, event);
+      auto app = model_.apps.find(event.pid);
+      if (!effect && event.kind == AgentEvent::Kind::keyDown && app != model_.apps.end())
+        effect = effectOf(model_, app->second.node, keyPressed);
     }
     model_.posted.push_back(posted);
   }

@@ -26,6 +26,8 @@ class SimInput : public AgentInput {
   // What an element does when an agent presses a button on it (an app that starts a
   // system drag shows a drag-layer window here).
   static constexpr const char* pointerPressed = "pointer pressed";
+  // What an app (its application element) does with each key an agent presses in it.
+  static constexpr const char* keyPressed = "key pressed";
   // What the element pressed does when the pointer moved before the release.
   static constexpr const char* pointerDragged = "pointer dragged";
   // What an element (or the nearest ancestor that has one) does with an agent's wheel event.
