@@ -20,6 +20,7 @@ constexpr int nodeLimit = 500;
 constexpr double pollEvery = 0.01;
 constexpr double selectionWait = 0.5;
 constexpr double moveWait = 0.75;
+constexpr double frontReturnWait = 1.0;
 
 struct Tab {
   AXElement element;
@@ -97,18 +98,13 @@ std::optional<std::vector<AXElement>> tabsIn(const AXElement& group) {
 
 bool matches(const AXElement& group, const std::vector<AXElement>& expected) { return tabsIn(group) == expected; }
 
-void requireBackground(const WindowInfo& window) {
+// No front app at all counts as background: openbox reports no active window after
+// handing the front back to a window that kept the keyboard focus.
+bool isBackground(const WindowInfo& window) {
   auto front = Apps::frontmost();
   auto now = Apps::window(window.id);
-  if (!front || front->pid == window.pid || !now || now->pid != window.pid || !now->isOnScreen ||
-      now->frame != window.frame)
-    throw ToolError("The Chrome window moved, disappeared, or became foreground; tab reordering stopped.");
-}
-
-bool isSelected(const AXElement& tab) {
-  if (AX::attribute<bool>(tab, "AXSelected") == true) return true;
-  auto value = AX::attribute<double>(tab, "AXValue");
-  return value && static_cast<int64_t>(*value) == 1;
+  return (!front || front->pid != window.pid) && now && now->pid == window.pid && now->isOnScreen &&
+         now->frame == window.frame;
 }
 
 // Polls until the test passes or the time is up; the last answer.
@@ -120,6 +116,19 @@ bool within(double seconds, const std::function<bool()>& test) {
     clock.sleep(pollEvery);
   }
   return true;
+}
+
+// Chromium asks to be activated when the agent's keyboard is focused on its window; the
+// focus guard gives the front back to the user's window within moments.
+void requireBackground(const WindowInfo& window) {
+  if (!within(frontReturnWait, [&] { return isBackground(window); }))
+    throw ToolError("The Chrome window moved, disappeared, or became foreground; tab reordering stopped.");
+}
+
+bool isSelected(const AXElement& tab) {
+  if (AX::attribute<bool>(tab, "AXSelected") == true) return true;
+  auto value = AX::attribute<double>(tab, "AXValue");
+  return value && static_cast<int64_t>(*value) == 1;
 }
 
 }  // namespace

@@ -292,7 +292,10 @@ std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
     }
     if (child != nullptr) result.push_back(wrap(child));
   }
-  if (complete && !(page && result.empty()) && !has(ATSPI_STATE_TRANSIENT) && !has(ATSPI_STATE_MANAGES_DESCENDANTS)) {
+  // Chromium moves tabs within their strip without announcing it.
+  const bool reordersSilently = role() == ATSPI_ROLE_PAGE_TAB_LIST;
+  if (complete && !(page && result.empty()) && !reordersSilently && !has(ATSPI_STATE_TRANSIENT) &&
+      !has(ATSPI_STATE_MANAGES_DESCENDANTS)) {
     std::vector<std::string> ids;
     for (const auto& child : result) ids.push_back(child.id);
     owner.settled_[element.id].children = std::move(ids);

@@ -52,10 +52,20 @@ std::optional<pid_t> X11WindowServer::pidOf(::Window window) {
   return pid_t(*pid);
 }
 
+std::optional<::Window> X11WindowServer::frontClient() {
+  auto active = X11Windows::activeWindow(*display_);
+  auto focused = X11Windows::focusedAncestor(*display_, [this](::Window window) { return pidOf(window).has_value(); });
+  // openbox marks an app active that asked for it (Chromium, when an agent's keyboard is
+  // focused on it) while the keyboard focus stays with the user's window, or marks none
+  // after it gave the front back: the front is where the user's keys go then.
+  if (focused && (!active || pidOf(*focused) != pidOf(*active))) return focused;
+  return active;
+}
+
 std::optional<pid_t> X11WindowServer::frontProcess() {
   std::lock_guard guard(display_->lock());
-  auto active = X11Windows::activeWindow(*display_);
-  return active ? pidOf(*active) : std::nullopt;
+  auto front = frontClient();
+  return front ? pidOf(*front) : std::nullopt;
 }
 
 std::optional<pid_t> X11WindowServer::keyFocusProcess() {
@@ -166,9 +176,9 @@ std::optional<WindowInfo> X11WindowServer::windowAt(Point point) {
 
 std::optional<WindowNumber> X11WindowServer::frontWindow() {
   std::lock_guard guard(display_->lock());
-  auto active = X11Windows::activeWindow(*display_);
-  if (!active) return std::nullopt;
-  return static_cast<WindowNumber>(*active);
+  auto front = frontClient();
+  if (!front) return std::nullopt;
+  return static_cast<WindowNumber>(*front);
 }
 
 bool X11WindowServer::activate(WindowNumber window) {

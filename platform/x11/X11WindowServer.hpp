@@ -37,6 +37,8 @@ class X11WindowServer : public WindowServer {
 
  private:
   std::optional<pid_t> pidOf(::Window window);
+  // The client window in front, as the user types; expects the display locked.
+  std::optional<::Window> frontClient();
   // These expect the display's lock held.
   bool hasWindowManager();
   // A client message to the window manager about the window, as EWMH pagers send them.

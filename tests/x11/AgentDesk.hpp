@@ -132,8 +132,7 @@ class AgentDesk : public DesktopSuite {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const bool userHasFocus = eventually([] {
       run("xdotool windowactivate --sync " + userWindowID());
-      return std::stoul(run("xdotool getwindowfocus")) == std::stoul(userWindowID()) &&
-             std::stoul(run("xdotool getactivewindow")) == std::stoul(userWindowID());
+      return std::stoul(run("xdotool getwindowfocus")) == std::stoul(userWindowID());
     });
     return userHasFocus ? window("mousepad") : std::nullopt;
   }

@@ -179,3 +179,50 @@ TEST_P(BrowserPage, APenStrokeIsDrawnOnACanvasThroughItsWaypoints) {
   EXPECT_GE(std::stoi(drawn[1]), 10);
   EXPECT_NEAR(std::stoi(drawn[2]), 150, 4) << "the stroke passes through its waypoint";
 }
+
+TEST_P(BrowserPage, ChromiumsTabsAreReorderedByADragBetweenTabs) {
+  if (GetParam() != "chromium") GTEST_SKIP() << "only Chrome's tab strip has a verified reorder";
+  const std::string fourth = "data:text/html,<title>Fourth</title>";
+  ChildProcess browser(fixtures + "chromium", {"--force-renderer-accessibility", page, "file://" + fixtures + "long.html",
+                                               "file://" + fixtures + "canvas.html", fourth});
+  auto app = running();
+  ASSERT_TRUE(eventually([&] { return (app = running()).has_value(); }, std::chrono::seconds(30)));
+  const std::regex tab(R"re(\] tab "([^"]+)"[^\n]*@(\d+),(\d+) (\d+)x(\d+))re");
+  std::vector<std::pair<std::string, Point>> tabs;
+  auto readTabs = [&] {
+    tabs.clear();
+    const std::string state = engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
+    for (std::sregex_iterator each(state.begin(), state.end(), tab), end; each != end; ++each) {
+      const auto& found = *each;
+      tabs.push_back({found[1].str().substr(0, found[1].str().find(" - ")),
+                      {std::stod(found[2]) + std::stod(found[4]) / 2, std::stod(found[3]) + std::stod(found[5]) / 2}});
+    }
+    return tabs.size() == 4;
+  };
+  auto titles = [&] {
+    std::string all;
+    for (const auto& [title, at] : tabs) all += title + "|";
+    return all;
+  };
+  // Each tab shows its page's title once loaded.
+  ASSERT_TRUE(eventually([&] { return readTabs() && titles() == "Local form|Long page|Canvas|Fourth|"; },
+                         std::chrono::seconds(30))) << titles();
+  // The reorder runs only while the user works elsewhere.
+  TempDirectory folder;
+  ChildProcess user("/usr/bin/python3", {fixtures + "user_window.py", folder.file("typed.txt"), "900"});
+  std::string userWindow;
+  ASSERT_TRUE(eventually([&] { return !(userWindow = run("xdotool search --name '^User notes$' | head -1")).empty(); },
+                         std::chrono::seconds(20)));
+  ASSERT_TRUE(eventually([&] {
+    run("xdotool windowactivate --sync " + userWindow);
+    return run("xdotool getactivewindow") == userWindow;
+  }));
+  const UserSide before;
+  const Json reorder{{"app", std::to_string(app->pid)}, {"from_x", tabs[0].second.x}, {"from_y", tabs[0].second.y},
+                     {"to_x", tabs[2].second.x}, {"to_y", tabs[2].second.y}};
+  const std::string result = Tools::call("drag", Arguments(reorder), engine_, [] { return false; }).text;
+  EXPECT_TRUE(result.starts_with("Moved the Chrome tab from position 1 to 3")) << result;
+  readTabs();
+  EXPECT_EQ(titles(), "Long page|Canvas|Local form|Fourth|");
+  expectUserSideKept(before, UserSide());
+}
