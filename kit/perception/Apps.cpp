@@ -27,15 +27,23 @@ std::optional<pid_t> pidText(const std::string& text) {
 std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 std::string stem(const std::string& path) { return std::filesystem::path(path).stem().string(); }
 
-std::optional<RunningApp> firstMatch(const std::vector<RunningApp>& candidates,
-                                     const std::function<bool(const RunningApp&)>& matches) {
-  std::optional<RunningApp> first;
-  for (const auto& app : candidates) {
-    if (!matches(app)) continue;
-    if (app.policy == ActivationPolicy::regular) return app;
-    if (!first) first = app;
+// A regular app before others; among several of one name (two mousepads), the one in
+// front, else the newest.
+std::optional<RunningApp> bestMatch(const std::vector<RunningApp>& candidates,
+                                    const std::function<bool(const RunningApp&)>& matches, std::optional<pid_t> front) {
+  std::vector<const RunningApp*> found;
+  for (const auto& app : candidates)
+    if (matches(app)) found.push_back(&app);
+  if (found.empty()) return std::nullopt;
+  const bool anyRegular = std::any_of(found.begin(), found.end(),
+                                      [](const RunningApp* app) { return app->policy == ActivationPolicy::regular; });
+  const RunningApp* best = nullptr;
+  for (const RunningApp* app : found) {
+    if (anyRegular && app->policy != ActivationPolicy::regular) continue;
+    if (app->pid == front) return *app;
+    if (!best || app->launchDate > best->launchDate) best = app;
   }
-  return first;
+  return *best;
 }
 
 std::string nameOr(const RunningApp& app, const char* fallback) { return app.name.empty() ? fallback : app.name; }
@@ -105,8 +113,9 @@ RunningApp find(const std::string& query) {
         [&](const RunningApp& app) { return !app.executable.empty() && Text::lowered(fileName(app.executable)) == lowered; },
         [&](const RunningApp& app) { return !app.bundlePath.empty() && Text::lowered(stem(app.bundlePath)) == lowered; },
     };
+    const auto front = Platform::desktop().workspace().frontmostApplication();
     for (const auto& matches : matchers) {
-      if (auto found = firstMatch(candidates, matches)) return *found;
+      if (auto found = bestMatch(candidates, matches, front)) return *found;
     }
   }
   throw ToolError("App \"" + wanted + "\" is not running. Use list_apps, or launch_app to start it.");

@@ -47,6 +47,19 @@ TEST(AppsFind, MatchersInOrderWithTheRegularAppPreferred) {
   EXPECT_EQ(failure([] { Apps::find(""); }), "App \"\" is not running. Use list_apps, or launch_app to start it.");
 }
 
+TEST(AppsFind, OfSeveralAppsOfOneNameTheFrontOneThenTheNewestIsMeant) {
+  SimScene scene;
+  pid_t older = scene->addApp({.name = "Editor"});
+  scene->clock().sleep(5);
+  pid_t newer = scene->addApp({.name = "Editor"});
+  scene->clock().sleep(5);
+  pid_t terminal = scene->addApp({.name = "Terminal"});
+  scene->setFront(terminal);
+  EXPECT_EQ(Apps::find("editor").pid, newer);
+  scene->setFront(older);
+  EXPECT_EQ(Apps::find("editor").pid, older);
+}
+
 TEST(AppsMainWindow, PrefersTheMainWindowThenALargeVisibleOneThenADormantOne) {
   SimScene scene;
   pid_t app = scene->addApp({.name = "Viewer"});
