@@ -73,11 +73,9 @@ void holdWithRepeat(AgentInput::Agent agent, uint32_t keyCode, uint32_t flags, c
 void type(AgentInput::Agent agent, const std::string& text, const WindowInfo& window) {
   KeyboardLayouts& keys = layout();
   const std::vector<KeyEvent> schedule = HumanTyping::events(HumanTyping::typedKeys(text, keys));
-  Clock& clock = Platform::clock();
-  const double start = clock.now();
-  const double paused0 = PauseClock::total();
+  const PauseClock::Schedule playback;
   for (const KeyEvent& event : schedule) {
-    sleep(start + event.time + PauseClock::total() - paused0 - clock.now());
+    playback.waitFor(event.time);
     const uint32_t code = event.modifier ? KeyChord::modifierKey(event.modifier, keys).value_or(0) : event.keyCode;
     post(agent, window, code, event.isDown, event.flags, event.text.value_or(""));
   }

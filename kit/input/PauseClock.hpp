@@ -8,4 +8,17 @@ namespace PauseClock {
 double total();
 void add(double seconds);
 
+// Timed playback from the moment it is made: each event waits for its time (seconds
+// from the start), shifted by what this thread has since waited for the user.
+class Schedule {
+ public:
+  Schedule();
+  double start() const { return start_; }  // Clock seconds
+  void waitFor(double time) const;
+
+ private:
+  double start_;
+  double pausedAtStart_;
+};
+
 }  // namespace PauseClock

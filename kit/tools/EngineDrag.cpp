@@ -120,14 +120,12 @@ bool Engine::playDrag(const Movement& movement, const Target& target, MouseButto
   Pointer::press(agent, at, pressed, button, modifiers);
   clock.sleep(HumanTiming::micros(0.06, 0.12) + HumanTiming::micros(0.04, 0.12));
 
-  const double t0 = clock.now();
-  if (auto shown = presenter.lock()) shown->moveCursor(*session, movement.path, t0, target.window.id);
-  const double paused0 = PauseClock::total();
+  const PauseClock::Schedule playback;
+  if (auto shown = presenter.lock()) shown->moveCursor(*session, movement.path, playback.start(), target.window.id);
   bool systemDrag = false;
   for (size_t i = 0; i < movement.samples.size(); ++i) {
     const MotionSample& sample = movement.samples[i];
-    double due = t0 + sample.time + PauseClock::total() - paused0;
-    if (double wait = due - clock.now(); wait > 0) clock.sleep(wait);
+    playback.waitFor(sample.time);
     // Over another app's window the motion would reach that window.
     if (around.mayCover(sample.point) && !Pointer::reaches(pressed, sample.point)) continue;
     Pointer::dragTo(agent, sample.point, pressed, button, modifiers);

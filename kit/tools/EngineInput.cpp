@@ -81,13 +81,10 @@ void Engine::travel(Point to, const Target& target, double size, bool pulse, con
   const auto agent = session->id;
   InputLocks::withLock(target.app.pid, [&] {
     if (!Apps::isRemotePanel(target.window)) SharedKeyWindow::shared().take(agent, target.window);
-    Clock& clock = Platform::clock();
-    const double t0 = clock.now();
-    if (auto shown = presenter.lock()) shown->moveCursor(*session, movement.path, t0, target.window.id);
-    const double paused0 = PauseClock::total();
+    const PauseClock::Schedule playback;
+    if (auto shown = presenter.lock()) shown->moveCursor(*session, movement.path, playback.start(), target.window.id);
     for (const MotionSample& sample : movement.samples) {
-      double due = t0 + sample.time + PauseClock::total() - paused0;
-      if (double wait = due - clock.now(); wait > 0) clock.sleep(wait);
+      playback.waitFor(sample.time);
       for (const WindowInfo& receiver : receivers) {
         if (!receiver.frame.contains(sample.point)) continue;
         // A point another app's window covers would give that window the motion.

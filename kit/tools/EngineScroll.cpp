@@ -67,11 +67,9 @@ ToolResult Engine::scroll(const std::string& app, std::optional<WindowNumber> wi
   const WindowInfo receiver = windowAt(point, target, around);
   InputLocks::withLock(target.app.pid, [&] {
     SharedKeyWindow::shared().take(session->id, target.window);
-    Clock& clock = Platform::clock();
-    const double t0 = clock.now(), paused0 = PauseClock::total();
+    const PauseClock::Schedule playback;
     for (size_t i = 0; i < steps.size(); ++i) {
-      const double due = t0 + steps[i].time + PauseClock::total() - paused0;
-      if (double wait = due - clock.now(); wait > 0) clock.sleep(wait);
+      playback.waitFor(steps[i].time);
       // The user may have put a window over the point meanwhile: the wheel must not reach it.
       if (i % 8 == 0 && around.mayCover(point) && !Pointer::reaches(receiver, point)) break;
       const double delta = double(steps[i].delta);
