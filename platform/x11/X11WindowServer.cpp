@@ -52,9 +52,13 @@ std::optional<pid_t> X11WindowServer::pidOf(::Window window) {
   return pid_t(*pid);
 }
 
+std::optional<::Window> X11WindowServer::focusedClient() {
+  return X11Windows::focusedAncestor(*display_, [this](::Window window) { return pidOf(window).has_value(); });
+}
+
 std::optional<::Window> X11WindowServer::frontClient() {
   auto active = X11Windows::activeWindow(*display_);
-  auto focused = X11Windows::focusedAncestor(*display_, [this](::Window window) { return pidOf(window).has_value(); });
+  auto focused = focusedClient();
   // openbox marks an app active that asked for it (Chromium, when an agent's keyboard is
   // focused on it) while the keyboard focus stays with the user's window, or marks none
   // after it gave the front back: the front is where the user's keys go then.
@@ -70,9 +74,7 @@ std::optional<pid_t> X11WindowServer::frontProcess() {
 
 std::optional<pid_t> X11WindowServer::keyFocusProcess() {
   std::lock_guard guard(display_->lock());
-  if (auto named = X11Windows::focusedAncestor(*display_, [this](::Window window) { return pidOf(window).has_value(); })) {
-    return pidOf(*named);
-  }
+  if (auto named = focusedClient()) return pidOf(*named);
   auto active = X11Windows::activeWindow(*display_);
   return active ? pidOf(*active) : std::nullopt;
 }

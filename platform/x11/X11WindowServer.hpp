@@ -37,7 +37,9 @@ class X11WindowServer : public WindowServer {
 
  private:
   std::optional<pid_t> pidOf(::Window window);
-  // The client window in front, as the user types; expects the display locked.
+  // The client window that holds the keyboard focus, and the one in front, as the user
+  // types; both expect the display locked.
+  std::optional<::Window> focusedClient();
   std::optional<::Window> frontClient();
   // These expect the display's lock held.
   bool hasWindowManager();
