@@ -14,20 +14,30 @@ constexpr int attempts = 3;
 constexpr int checksAfterAttempt = 20;
 constexpr double betweenChecks = 0.025;
 
+WindowServer::DragSource dragSource(pid_t pid) { return Platform::desktop().windowServer().dragSource(pid); }
+
 }  // namespace
 
-bool isRunning(pid_t pid) {
+bool showsDragImage(pid_t pid) {
   const auto all = Apps::frontToBack();
   return std::any_of(all.begin(), all.end(), [&](const WindowInfo& window) {
     return window.pid == pid && window.isOnScreen && window.layer == dragLayer;
   });
 }
 
-void cancel(AgentInput::Agent agent, const WindowInfo& window) {
+Watch::Watch(pid_t pid) : pid_(pid), begunBefore_(dragSource(pid).begun) {}
+
+bool Watch::isRunning() const {
+  if (showsDragImage(pid_)) return true;
+  const auto source = dragSource(pid_);
+  return source.begun > begunBefore_ && source.holdsData;
+}
+
+void cancel(AgentInput::Agent agent, const WindowInfo& window, const Watch& watch) {
   Clock& clock = Platform::clock();
-  for (int attempt = 0; attempt < attempts && isRunning(window.pid); ++attempt) {
+  for (int attempt = 0; attempt < attempts && watch.isRunning(); ++attempt) {
     Keyboard::press(agent, KeyChord::parse("Escape", Keyboard::layout()), window, 0);
-    for (int check = 0; check < checksAfterAttempt && isRunning(window.pid); ++check) clock.sleep(betweenChecks);
+    for (int check = 0; check < checksAfterAttempt && watch.isRunning(); ++check) clock.sleep(betweenChecks);
   }
 }
 

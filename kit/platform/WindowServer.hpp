@@ -65,6 +65,15 @@ class WindowServer {
   virtual std::optional<DisplayInfo> createInvisibleDisplay(Size) { return std::nullopt; }
   virtual void removeInvisibleDisplay(uint32_t) {}
 
+  // What the desktop tells of a process's system drag and drop besides its drag image:
+  // how many it has begun so far, and whether it holds the data of one now. Nothing
+  // where the desktop tells nothing.
+  struct DragSource {
+    uint64_t begun = 0;
+    bool holdsData = false;
+  };
+  virtual DragSource dragSource(pid_t) { return {}; }
+
   // The windows drawn on screen, front to back exactly as drawn, overlays included.
   virtual std::vector<WindowNumber> drawingOrder();
   // Returns when the stacking may have changed, at the latest after the timeout.

@@ -9,6 +9,7 @@
 #include "kit/actions/TextRepair.hpp"
 #include "kit/input/Clipboard.hpp"
 #include "kit/input/PointerPath.hpp"
+#include "kit/input/SystemDrag.hpp"
 #include "kit/perception/RunningApp.hpp"
 #include "kit/platform/AgentInput.hpp"
 #include "kit/perception/Snapshot.hpp"
@@ -157,7 +158,7 @@ class Engine {
   // Press, motion and release under the app's input lock; true when the app started a
   // system drag on the way, which stopped the motion.
   bool playDrag(const Movement& movement, const Target& target, MouseButton button, uint32_t modifiers,
-                const Surroundings& around);
+                const Surroundings& around, const SystemDrag::Watch& watch);
   // Selected text moved or copied into another window through accessibility.
   ToolResult dragTextBetweenWindows(const DragRequest& request, const Target& source, bool copy);
   // The agent's keyboard as a tab reorder uses it.

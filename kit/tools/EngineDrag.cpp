@@ -63,16 +63,18 @@ ToolResult Engine::drag(const DragRequest& request) {
   travel(start, target, 16, false, around);
   Movement movement = request.through.empty() ? HumanMotion::drag(start, end, request.duration)
                                               : HumanMotion::trace(points);
+  const SystemDrag::Watch watch(target.app.pid);
   bool systemDrag = false;
-  InputLocks::withLock(target.app.pid, [&] { systemDrag = playDrag(movement, target, request.button, modifiers, around); });
-  if (!systemDrag && !SystemDrag::isRunning(target.app.pid)) {
+  InputLocks::withLock(target.app.pid,
+                       [&] { systemDrag = playDrag(movement, target, request.button, modifiers, around, watch); });
+  if (!systemDrag && !watch.isRunning()) {
     session->pointer = end;
     return {"Dragged from (" + pixel(request.from.x) + ", " + pixel(request.from.y) + ") to (" + pixel(request.to.x) +
                 ", " + pixel(request.to.y) + ").",
             {}};
   }
   restCursor(target);
-  SystemDrag::cancel(session->id, target.window);
+  SystemDrag::cancel(session->id, target.window, watch);
   throw ToolError(SystemDrag::cancelledMessage);
 }
 
@@ -110,7 +112,7 @@ ToolResult Engine::restAfterTransfer(Point at, const Target& target, const std::
 }
 
 bool Engine::playDrag(const Movement& movement, const Target& target, MouseButton button, uint32_t modifiers,
-                      const Surroundings& around) {
+                      const Surroundings& around, const SystemDrag::Watch& watch) {
   const auto agent = session->id;
   Clock& clock = Platform::clock();
   SharedKeyWindow::shared().take(agent, target.window);
@@ -131,16 +133,16 @@ bool Engine::playDrag(const Movement& movement, const Target& target, MouseButto
     Pointer::dragTo(agent, sample.point, pressed, button, modifiers);
     at = sample.point;
     session->pointer = at;
-    if ((i + 1) % samplesBetweenDragChecks == 0 && SystemDrag::isRunning(target.app.pid)) {
+    if ((i + 1) % samplesBetweenDragChecks == 0 && watch.isRunning()) {
       systemDrag = true;
       break;
     }
   }
   clock.sleep(HumanTiming::micros(0.04, 0.12));
   // Released during a system drag, the button would drop: Escape ends it first.
-  if (systemDrag || SystemDrag::isRunning(target.app.pid)) {
+  if (systemDrag || watch.isRunning()) {
     systemDrag = true;
-    SystemDrag::cancel(agent, target.window);
+    SystemDrag::cancel(agent, target.window, watch);
   }
   Pointer::release(agent, at, pressed, button, modifiers);
   return systemDrag;

@@ -14,6 +14,13 @@ WindowNumber SimDesktop::addWindow(pid_t pid, WindowTraits traits) {
   return model_.addWindow(pid, traits);
 }
 
+void SimDesktop::beginDragWithoutImage(pid_t pid) {
+  std::lock_guard guard(model_.lock);
+  SimModel::App& app = model_.apps.at(pid);
+  ++app.dragsBegun;
+  app.holdsDragData = true;
+}
+
 SimDesktop::NodeID SimDesktop::addElement(NodeID parent, const std::string& role,
                                           std::map<std::string, AXValue> attributes, std::vector<std::string> actions) {
   std::lock_guard guard(model_.lock);

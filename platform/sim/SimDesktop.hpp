@@ -42,6 +42,8 @@ class SimDesktop : public Desktop {
   // What performing the action does; it runs outside the model's lock, so it may change the scene.
   void onAction(NodeID node, const std::string& action, std::function<void()> effect);
   void removeElement(NodeID node);
+  // The app begins a drag and drop that shows no drag image; Escape ends it.
+  void beginDragWithoutImage(pid_t pid);
   // The element's children in a new order (the same children).
   void reorderChildren(NodeID parent, std::vector<NodeID> order);
   void closeWindow(WindowNumber window);

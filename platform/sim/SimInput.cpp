@@ -21,9 +21,10 @@ std::function<void()> effectOf(const SimModel& model, std::optional<SimModel::No
   return found == effects.end() ? std::function<void()>() : found->second;
 }
 
-// Escape ends the app's drag and drop: its drag image goes.
+// Escape ends the app's drag and drop: its drag image and its drag data go.
 void cancelDrag(SimModel& model, const AgentEvent& event) {
   if (event.kind != AgentEvent::Kind::keyDown || event.keyCode != SimKeyboardLayouts::namedCode("Escape")) return;
+  if (auto app = model.apps.find(event.pid); app != model.apps.end()) app->second.holdsDragData = false;
   std::erase_if(model.windows, [&](const SimModel::Window& window) {
     return window.pid == event.pid && window.traits.layer == dragLayer;
   });

@@ -41,6 +41,8 @@ struct SimModel {
     std::optional<double> webContentAt;  // when the web area appears
     bool webContentMade = false;
     std::vector<std::string> writes;
+    uint64_t dragsBegun = 0;  // drag and drops begun, whether or not they show an image
+    bool holdsDragData = false;
   };
   struct Window {
     WindowNumber id = 0;

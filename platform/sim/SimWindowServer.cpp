@@ -94,6 +94,13 @@ void SimWindowServer::removeInvisibleDisplay(uint32_t id) {
   std::erase_if(model_.displays, [&](const DisplayInfo& display) { return display.isInvisible && display.id == id; });
 }
 
+WindowServer::DragSource SimWindowServer::dragSource(pid_t pid) {
+  std::lock_guard guard(model_.lock);
+  auto app = model_.apps.find(pid);
+  if (app == model_.apps.end()) return {};
+  return {app->second.dragsBegun, app->second.holdsDragData};
+}
+
 std::vector<WindowNumber> SimWindowServer::drawingOrder() {
   std::lock_guard guard(model_.lock);
   return model_.drawingOrder();

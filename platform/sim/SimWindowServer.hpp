@@ -19,6 +19,7 @@ class SimWindowServer : public WindowServer {
   std::vector<WindowNumber> drawingOrder() override;
   std::optional<DisplayInfo> createInvisibleDisplay(Size size) override;
   void removeInvisibleDisplay(uint32_t id) override;
+  DragSource dragSource(pid_t pid) override;
 
  private:
   SimModel& model_;

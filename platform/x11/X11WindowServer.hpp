@@ -6,6 +6,7 @@
 
 #include "kit/platform/WindowServer.hpp"
 #include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11DragSelection.hpp"
 #include "platform/x11/X11StackEvents.hpp"
 #include "platform/x11/X11Windows.hpp"
 
@@ -27,6 +28,7 @@ class X11WindowServer : public WindowServer {
   void removeInvisibleDisplay(uint32_t id) override;
   std::vector<WindowNumber> drawingOrder() override;
   void waitForStackChange(std::chrono::milliseconds timeout) override;
+  DragSource dragSource(pid_t pid) override { return dragSelection_.of(pid); }
   // Moves the window's frame to the point as a pager would; false when it cannot be asked.
   bool move(WindowNumber window, Point to);
   // Raises the window to the top of its layer as a pager would, without activating it.
@@ -56,4 +58,5 @@ class X11WindowServer : public WindowServer {
   std::map<::Window, ::Window> clientOfFrame_;
   std::chrono::steady_clock::time_point clientsRead_;
   X11StackEvents stackEvents_;
+  X11DragSelection dragSelection_;
 };

@@ -114,7 +114,7 @@ TEST(Drag, ASystemDragIsStoppedCancelledAndExplained) {
     desk.scene->addWindow(desk.editor, {.title = "", .frame = {{210, 210}, {40, 20}}, .layer = dragLayer});
   });
   EXPECT_EQ(desk.drag({{"from_x", 110}, {"from_y", 110}, {"to_x", 390}, {"to_y", 110}}), SystemDrag::cancelledMessage);
-  EXPECT_FALSE(SystemDrag::isRunning(desk.editor)) << "Escape ended it";
+  EXPECT_FALSE(SystemDrag::showsDragImage(desk.editor)) << "Escape ended it";
   const auto events = desk.fromPress();
   const auto moves = std::count_if(events.begin(), events.end(), [](const auto& p) { return p.event.kind == Kind::move; });
   EXPECT_LE(moves, 4) << "the motion stops at the first check";
@@ -123,6 +123,21 @@ TEST(Drag, ASystemDragIsStoppedCancelledAndExplained) {
   ASSERT_NE(escape, events.end());
   EXPECT_NE(std::find_if(escape, events.end(), [](const auto& p) { return p.event.kind == Kind::buttonUp; }), events.end());
   EXPECT_EQ(desk.scene->windowServer().frontProcess(), desk.terminal);
+}
+
+TEST(Drag, ADragAndDropWithoutAnImageIsCaughtByItsDragDataAlone) {
+  SliderDesk desk;
+  // Data held from a drag before this one is no new drag: the slider drag goes through.
+  desk.scene->beginDragWithoutImage(desk.editor);
+  EXPECT_EQ(desk.drag({{"from_x", 110}, {"from_y", 110}, {"to_x", 390}, {"to_y", 110}}),
+            "Dragged from (110, 110) to (390, 110).");
+  desk.scene->onAction(desk.slider, SimInput::pointerPressed, [&desk] { desk.scene->beginDragWithoutImage(desk.editor); });
+  EXPECT_EQ(desk.drag({{"from_x", 110}, {"from_y", 110}, {"to_x", 390}, {"to_y", 110}}), SystemDrag::cancelledMessage);
+  EXPECT_FALSE(desk.scene->windowServer().dragSource(desk.editor).holdsData) << "Escape ended it";
+  const auto events = desk.fromPress();
+  const auto escape = std::find_if(events.begin(), events.end(), [](const auto& p) { return p.event.kind == Kind::keyDown; });
+  ASSERT_NE(escape, events.end());
+  EXPECT_NE(std::find_if(escape, events.end(), [](const auto& p) { return p.event.kind == Kind::buttonUp; }), events.end());
 }
 
 TEST(Drag, CoveredPointsAndCrossWindowGesturesSendNothing) {

@@ -129,10 +129,13 @@ TEST_F(Drags, SelectedTextIsMovedWithinMousepadAndCopiedIntoAnotherAppsEntry) {
   from = area->at(alpha + 2);
   to = area->at(14);
   ASSERT_TRUE(from && to);
+  const uint64_t dragsBefore = desktop_->windowServer().dragSource(editor->pid).begun;
   EXPECT_EQ(tool("drag", {{"app", "mousepad"}, {"from_x", from->x}, {"from_y", from->y}, {"to_x", to->x},
                           {"to_y", to->y}, {"path", {{from->x + 20, from->y + 30}}}}),
             SystemDrag::cancelledMessage);
-  EXPECT_FALSE(SystemDrag::isRunning(editor->pid));
+  EXPECT_GT(desktop_->windowServer().dragSource(editor->pid).begun, dragsBefore) << "it took the drag selection";
+  EXPECT_FALSE(SystemDrag::showsDragImage(editor->pid));
+  EXPECT_FALSE(desktop_->windowServer().dragSource(editor->pid).holdsData);
   EXPECT_EQ(area->text(), "betaalpha  gamma");
 
   typing.wait();
