@@ -473,6 +473,7 @@ std::pair<AXStatus, AXValue> AtspiAccessibility::copyParameterizedAttribute(cons
 }
 
 AXStatus AtspiAccessibility::setAttribute(const AXElement& element, const std::string& name, const AXValue& value) {
+  if (hooks_.agentActs) hooks_.agentActs(element.pid);
   return onElement(element, AXError::cannotComplete, [&](Reading& reading) { return set(reading, name, value); });
 }
 
@@ -626,6 +627,7 @@ std::optional<AXElement> AtspiAccessibility::elementAt(pid_t pid, Point point) {
 }
 
 AXStatus AtspiAccessibility::perform(const AXElement& element, const std::string& wanted) {
+  if (hooks_.agentActs) hooks_.agentActs(element.pid);
   return onElement(element, AXError::cannotComplete, [&](Reading& reading) { return act(reading, wanted); });
 }
 

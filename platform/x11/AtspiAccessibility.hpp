@@ -29,6 +29,7 @@ class AtspiAccessibility : public Accessibility {
     std::function<bool(pid_t)> isHidden;  // every window of the app is iconic
     std::function<bool(WindowNumber, Point)> moveWindow;  // the frame's top-left to the point
     std::function<bool(WindowNumber)> raiseWindow;         // to the top, without activating it
+    std::function<void(pid_t)> agentActs;                  // before every change made to an app
   };
 
   // None when there is no accessibility bus.

@@ -63,6 +63,7 @@ void X11Desktop::openAccessibility() {
   };
   hooks.moveWindow = [this](WindowNumber window, Point to) { return windowServer_.move(window, to); };
   hooks.raiseWindow = [this](WindowNumber window) { return windowServer_.raise(window); };
+  hooks.agentActs = [this](pid_t pid) { static_cast<X11Input*>(input())->agentActs(pid); };
   accessibility_ = AtspiAccessibility::open(std::move(hooks));
   if (!accessibility_) {
     Log::error(Log::desktop, "the accessibility bus does not answer; apps' elements cannot be read");
@@ -103,6 +104,6 @@ AgentInput* X11Desktop::input() {
       auto window = windowServer_.windowAt(point);
       if (!window) return std::nullopt;
       return window->id;
-    }); });
+    }, [this] { return windowServer_.keyFocusProcess(); }); });
   return input_.get();
 }

@@ -3,6 +3,8 @@
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/Xfixes.h>
 
+#include "platform/x11/X11ClientPid.hpp"
+
 X11DragSelection::~X11DragSelection() {
   if (display_ != nullptr) XCloseDisplay(display_);
 }
@@ -12,7 +14,7 @@ WindowServer::DragSource X11DragSelection::of(pid_t pid) {
   if (!open()) return {};
   countTakes();
   const ::Window owner = XGetSelectionOwner(display_, selection_);
-  return {begun_[pid], owner != None && clientPid(owner) == pid};
+  return {begun_[pid], owner != None && clientPidOf(display_, owner) == pid};
 }
 
 bool X11DragSelection::open() {
@@ -39,19 +41,6 @@ void X11DragSelection::countTakes() {
     if (event.type != fixesEvents_ + XFixesSelectionNotify) continue;
     const auto& notice = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
     if (notice.owner == None) continue;
-    if (pid_t pid = clientPid(notice.owner)) ++begun_[pid];
+    if (pid_t pid = clientPidOf(display_, notice.owner)) ++begun_[pid];
   }
-}
-
-// The process of the client that made the window, as the server knows it; 0 when unknown.
-pid_t X11DragSelection::clientPid(::Window window) {
-  XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
-  long count = 0;
-  XResClientIdValue* values = nullptr;
-  if (XResQueryClientIds(display_, 1, &spec, &count, &values) != Success) return 0;
-  pid_t pid = 0;
-  for (long i = 0; i < count; ++i)
-    if (XResGetClientIdType(&values[i]) == XRES_CLIENT_ID_PID) pid = XResGetClientPid(&values[i]);
-  XResClientIdsDestroy(count, values);
-  return pid > 0 ? pid : 0;
 }

@@ -24,7 +24,6 @@ class X11DragSelection {
   // These expect lock_ held.
   bool open();
   void countTakes();
-  pid_t clientPid(::Window window);
 
   std::mutex lock_;  // guards everything below
   Display* display_ = nullptr;

@@ -47,8 +47,12 @@ X11Input::Toolkit toolkitOf(pid_t pid) {
 std::string X11Input::masterPrefix() { return "tarnwick-" + std::to_string(getpid()) + "-"; }
 
 X11Input::X11Input(std::shared_ptr<X11Display> display, std::shared_ptr<X11SpareKeys> spareKeys,
-                   std::function<std::optional<WindowNumber>(Point)> windowAt)
-    : display_(std::move(display)), spareKeys_(std::move(spareKeys)), windowAt_(std::move(windowAt)) {
+                   std::function<std::optional<WindowNumber>(Point)> windowAt,
+                   std::function<std::optional<pid_t>()> keyFocusProcess)
+    : display_(std::move(display)),
+      spareKeys_(std::move(spareKeys)),
+      windowAt_(std::move(windowAt)),
+      primary_(std::move(keyFocusProcess)) {
   std::lock_guard guard(lock_);
   std::lock_guard xlock(display_->lock());
   removeLeftoverMasters();
@@ -134,6 +138,7 @@ void X11Input::publishAgentSources() {
   for (const auto& [agent, devices] : agents_) {
     sources.insert({devices.pointer, devices.keyboard, devices.xtestPointer, devices.xtestKeyboard});
   }
+  primary_.setAgentSources(sources);
   watch_.setAgentSources(std::move(sources));
 }
 
@@ -176,6 +181,7 @@ void X11Input::moveTo(Devices& devices, Point point) {
 }
 
 bool X11Input::post(Agent agent, const AgentEvent& event) {
+  primary_.agentActs(event.pid);
   std::lock_guard guard(lock_);
   Devices* devices = nullptr;
   {
@@ -295,6 +301,7 @@ void X11Input::focusKeys(Agent agent, pid_t pid) {
 }
 
 void X11Input::take(Agent agent, const WindowInfo& window) {
+  primary_.agentActs(window.pid);
   std::lock_guard guard(lock_);
   std::unique_lock xlock(display_->lock());
   Devices* devices = devicesOf(agent);

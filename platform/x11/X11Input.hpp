@@ -10,6 +10,7 @@
 #include "kit/platform/AgentInput.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11SpareKeys.hpp"
+#include "platform/x11/X11PrimaryKeeper.hpp"
 #include "platform/x11/X11UserWatch.hpp"
 
 // Agent input on X11: one XInput2 master pointer and keyboard per agent (send_core on),
@@ -23,7 +24,8 @@ class X11Input : public AgentInput {
  public:
   // windowAt names the window a point reaches, as the window server does.
   X11Input(std::shared_ptr<X11Display> display, std::shared_ptr<X11SpareKeys> spareKeys,
-           std::function<std::optional<WindowNumber>(Point)> windowAt);
+           std::function<std::optional<WindowNumber>(Point)> windowAt,
+           std::function<std::optional<pid_t>()> keyFocusProcess);
   ~X11Input() override;
 
   bool post(Agent agent, const AgentEvent& event) override;
@@ -37,6 +39,8 @@ class X11Input : public AgentInput {
   void watchUser(std::function<void(UserInputKind)> callback) override { watch_.setCallback(std::move(callback)); }
   // Some client grabbed the agent's pointer or keyboard: a menu or popup is open.
   bool heldByApp(Agent agent, pid_t pid) override;
+  // An agent acts on the app through accessibility (input is noted as it is posted).
+  void agentActs(pid_t pid) { primary_.agentActs(pid); }
 
   // The name prefix of this process's agent masters: "tarnwick-<pid>-".
   static std::string masterPrefix();
@@ -85,4 +89,5 @@ class X11Input : public AgentInput {
   std::map<pid_t, Toolkit> toolkits_;
   std::shared_ptr<X11SpareKeys> spareKeys_;
   std::function<std::optional<WindowNumber>(Point)> windowAt_;
+  X11PrimaryKeeper primary_;
 };

@@ -1,8 +1,6 @@
 #include "platform/x11/X11UserWatch.hpp"
 
 #include <X11/extensions/XInput2.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <chrono>
 
@@ -31,17 +29,11 @@ X11UserWatch::X11UserWatch() {
   XIEventMask mask{XIAllMasterDevices, sizeof bits, bits};
   XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
   XFlush(display_);
-  if (pipe(stopPipe_) != 0) return;
-  thread_ = std::thread([this] { run(); });
+  events_.start(display_, [this](XEvent& event) { handle(event); });
 }
 
 X11UserWatch::~X11UserWatch() {
-  if (thread_.joinable()) {
-    (void)!write(stopPipe_[1], "x", 1);
-    thread_.join();
-  }
-  for (int fd : stopPipe_)
-    if (fd >= 0) close(fd);
+  events_.stop();
   if (display_ != nullptr) XCloseDisplay(display_);
 }
 
@@ -63,20 +55,6 @@ double X11UserWatch::idleSinceClick() const {
 double X11UserWatch::idleSeconds() const {
   double last = lastPress_;
   return last < 0 ? 1e9 : monotonic() - last;
-}
-
-void X11UserWatch::run() {
-  pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-  while (true) {
-    while (XPending(display_) > 0) {
-      XEvent event;
-      XNextEvent(display_, &event);
-      handle(event);
-    }
-    if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
-    if (fds[1].revents != 0) return;
-    if (fds[0].revents & (POLLERR | POLLHUP)) return;
-  }
 }
 
 void X11UserWatch::handle(XEvent& event) {

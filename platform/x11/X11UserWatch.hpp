@@ -6,9 +6,9 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <thread>
 
 #include "kit/platform/AgentInput.hpp"
+#include "platform/x11/X11EventThread.hpp"
 
 // The user's own key and button presses, from XInput2 raw events on the root window of
 // a connection of its own. Events whose source is an agent's device are not the user's.
@@ -29,14 +29,11 @@ class X11UserWatch {
   std::optional<UserPress> lastPress() const;
 
  private:
-  void run();
   void handle(XEvent& event);
   void notePressPoint();
 
   Display* display_ = nullptr;
   int opcode_ = 0;
-  int stopPipe_[2] = {-1, -1};
-  std::thread thread_;
   mutable std::mutex lock_;  // guards the members below
   std::function<void(UserInputKind)> callback_;
   std::set<int> agentSources_;
@@ -45,4 +42,5 @@ class X11UserWatch {
   double pressTime_ = 0;
   std::atomic<double> lastClick_{-1};
   std::atomic<double> lastPress_{-1};  // the watch's start at first: earlier input is unknown
+  X11EventThread events_;
 };

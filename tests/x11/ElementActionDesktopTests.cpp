@@ -94,9 +94,15 @@ TEST_F(ElementActions, AWordIsSelectedAndReplacedByAPasteWithoutTheUsersSelectio
   EXPECT_NE(tool("get_app_state", {{"app", "gtk3-widget-factory"}}).find("value=\"hello there\""), std::string::npos);
   EXPECT_EQ(firstLine(tool("select_text", {{"app", "gtk3-widget-factory"}, {"element_index", entry}, {"text", "nope"}})),
             "\"nope\" was not found in element " + std::to_string(entry) + ".");
-  // Not yet the primary selection: a GTK entry claims it when text in it is selected.
-  EXPECT_TRUE(selections().starts_with("user-clipboard|")) << selections();
+  // The entry took PRIMARY while its word was selected and let it go with the paste.
+  EXPECT_TRUE(eventually([] { return selections() == "user-clipboard|user-primary"; })) << selections();
   expectUserSideKept(before, UserSide());
+  // While the agent's word stays selected, the user's middle-click still pastes their own text.
+  EXPECT_EQ(firstLine(tool("select_text", {{"app", "gtk3-widget-factory"}, {"element_index", entry}, {"text", "there"}})),
+            "Selected \"there\".");
+  run("xdotool mousemove --window " + userWindowID() + " 60 15 click 2");
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "user-primary"; })) << readFile(typedFile());
+  EXPECT_EQ(selections(), "user-clipboard|user-primary");
   set(entry, "entry");
 }
 
@@ -126,7 +132,10 @@ TEST_F(ElementActions, MousepadsMenuBarSelectsAllAndSavesWhileInTheBackground) {
   EXPECT_EQ(after.pointer, before.pointer);
   EXPECT_EQ(after.focus, before.focus);
   EXPECT_EQ(after.stacking, before.stacking);
-  EXPECT_TRUE(selections().starts_with("user-clipboard|")) << "the primary selection: as above";
+  // Mousepad keeps the agent's text selected; the user's middle-click pastes their own.
+  run("xdotool mousemove --window " + userWindowID() + " 370 15 click 2");
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "notes of my ownuser-primary"; })) << readFile(typedFile());
+  EXPECT_EQ(selections(), "user-clipboard|user-primary");
   desktop_->workspace().requestQuit(editor->pid);
 }
 
