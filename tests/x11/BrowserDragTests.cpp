@@ -12,7 +12,7 @@ class BrowserDrags : public AgentDesk, public ::testing::WithParamInterface<std:
  protected:
   void TearDown() override {
     if (auto browser = window(GetParam())) desktop_->workspace().requestQuit(browser->pid);
-    eventually([] { return !window(GetParam()); }, std::chrono::seconds(10));
+    eventually([this] { return !window(GetParam()); }, std::chrono::seconds(10));
   }
   // The browser's window once its title starts so; the focus given back to the user's
   // window (a browser that has loaded its first page takes it).
