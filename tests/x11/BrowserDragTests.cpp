@@ -12,7 +12,7 @@ class BrowserDrags : public AgentDesk, public ::testing::WithParamInterface<std:
  protected:
   void TearDown() override {
     if (auto browser = window(GetParam())) desktop_->workspace().requestQuit(browser->pid);
-    eventually([this] { return !window(GetParam()); }, std::chrono::seconds(10));
+    eventually([] { return !window(GetParam()); }, std::chrono::seconds(10));
   }
   // The browser's window once its title starts so; the focus given back to the user's
   // window (a browser that has loaded its first page takes it).
@@ -119,11 +119,15 @@ TEST_P(BrowserDrags, ALinkDraggedOntoATextFieldIsCancelledBeforeItDrops) {
   auto browser = browserTitled("Local form");
   ASSERT_TRUE(browser);
   const std::string app = std::to_string(browser->pid);
-  const std::string state = tool("get_app_state", {{"app", app}});
   const std::regex link(R"re(\] link "More"[^\n]*@(\d+),(\d+) (\d+)x(\d+))re");
   const std::regex field(R"re(\] text area[^\n]*@(\d+),(\d+) (\d+)x(\d+))re");
   std::smatch from, to;
-  ASSERT_TRUE(std::regex_search(state, from, link) && std::regex_search(state, to, field)) << state;
+  std::string state;
+  // A busy Firefox can list its page a moment after its title shows.
+  ASSERT_TRUE(eventually([&] {
+    state = tool("get_app_state", {{"app", app}});
+    return std::regex_search(state, from, link) && std::regex_search(state, to, field);
+  }, std::chrono::seconds(10))) << state;
   const UserSide before;
   const std::string result =
       tool("drag", {{"app", app}, {"from_x", std::stod(from[1]) + std::stod(from[3]) / 2},
