@@ -3,10 +3,10 @@
 #include <X11/extensions/XRes.h>
 
 pid_t clientPidOf(Display* display, ::Window window) {
-  XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+  XResClientIdSpec client{window, XRES_CLIENT_ID_PID_MASK};
   long count = 0;
   XResClientIdValue* values = nullptr;
-  if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success) return 0;
+  if (XResQueryClientIds(display, 1, &client, &count, &values) != Success) return 0;
   pid_t pid = 0;
   for (long i = 0; i < count; ++i)
     if (XResGetClientIdType(&values[i]) == XRES_CLIENT_ID_PID) pid = XResGetClientPid(&values[i]);

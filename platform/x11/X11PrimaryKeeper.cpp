@@ -38,7 +38,7 @@ void X11PrimaryKeeper::agentActs(pid_t pid) {
   std::lock_guard guard(lock_);
   actedAt_[pid] = monotonic();
   if (started_) return;
-  started_ = true;  // tried once
+  started_ = true;  // tried once: without XFixes or XInput the user's PRIMARY is not kept
   start();
 }
 
@@ -47,12 +47,12 @@ void X11PrimaryKeeper::setAgentSources(std::set<int> devices) {
   agentSources_ = std::move(devices);
 }
 
-bool X11PrimaryKeeper::start() {
+void X11PrimaryKeeper::start() {
   display_ = XOpenDisplay(nullptr);
   int event = 0, error = 0;
   if (display_ == nullptr || !XFixesQueryExtension(display_, &fixesEvents_, &error) ||
       !XQueryExtension(display_, "XInputExtension", &inputOpcode_, &event, &error))
-    return false;
+    return;
   const ::Window root = DefaultRootWindow(display_);
   window_ = XCreateWindow(display_, root, -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
   primary_ = XA_PRIMARY;
@@ -85,7 +85,7 @@ bool X11PrimaryKeeper::start() {
     }
     if (answer.type == SelectionNotify) fetched(answer.xselection);
   }
-  return events_.start(display_, [this](XEvent& event) { handle(event); }, [this] { return refetchWhenQuiet(); });
+  events_.start(display_, [this](XEvent& event) { handle(event); }, [this] { return refetchWhenQuiet(); });
 }
 
 int X11PrimaryKeeper::refetchWhenQuiet() {

@@ -34,7 +34,7 @@ class X11PrimaryKeeper {
   void setAgentSources(std::set<int> devices);
 
  private:
-  bool start();
+  void start();
   int refetchWhenQuiet();  // the idle work: milliseconds until it is due, or -1
   void handle(XEvent& event);
   void ownerChanged(::Window owner);
