@@ -155,6 +155,7 @@ std::optional<AXElement> remoteWindow(WindowNumber window, pid_t pid, std::optio
 }
 
 std::optional<AXElement> webArea(const AXElement& element) {
+  if (auto searched = platform().searchWebArea(element)) return *searched;
   std::deque<AXElement> queue{element};
   for (int examined = 0; !queue.empty() && examined < 300; ++examined) {
     AXElement next = std::move(queue.front());

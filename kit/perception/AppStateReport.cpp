@@ -146,12 +146,13 @@ StateReport read(const RunningApp& app, const WindowInfo& window, bool changesOn
   area = intersect(area, screenBounds(window)).value_or(area);
   std::vector<WindowInfo> drawn{window};
   drawn.insert(drawn.end(), transient.begin(), transient.end());
-  const Shot shot = Capture::shot(drawn, area);
+  // Taken while the tree is read.
+  Capture::PendingShot pending = Capture::start(drawn, area);
 
   const AXElement appElement = AX::application(app.pid);
   const auto listed = AX::attribute<std::vector<AXElement>>(appElement, "AXWindows").value_or(std::vector<AXElement>{});
   const auto focused = AX::attribute<AXElement>(appElement, "AXFocusedUIElement");
-  AccessibilityTree tree(area, [&shot](Point p) { return shot.toImage(p); }, shot.scale, focused, previous,
+  AccessibilityTree tree(area, [&pending](Point p) { return pending.toImage(p); }, pending.scale, focused, previous,
                          nextElementIndex);
   auto visitRoot = [&](const AXElement& root) {
     if (!tree.wasSeen(root)) tree.visit(root, 0, "", false, false);
@@ -165,6 +166,7 @@ StateReport read(const RunningApp& app, const WindowInfo& window, bool changesOn
     if (AX::attribute<std::string>(child, "AXRole") == "AXMenu") visitRoot(child);
   }
 
+  const Shot shot = pending.wait();
   auto snapshot = std::make_shared<Snapshot>();
   snapshot->window = window;
   snapshot->origin = area.origin;

@@ -64,29 +64,35 @@ double scaleFor(const Rect& rect) {
   return side <= 0 ? 1.0 : std::min(1.0, longestSide / side);
 }
 
-Shot shot(const std::vector<WindowInfo>& windows, const Rect& rect) {
+PendingShot start(const std::vector<WindowInfo>& windows, const Rect& rect) {
   auto desktop = Platform::desktopIfAny();
   if (!desktop) Platform::desktop();  // fails with the no-desktop text
   const double scale = scaleFor(rect);
   const bool onScreen = std::all_of(windows.begin(), windows.end(), [](const WindowInfo& w) { return w.isOnScreen; });
 
-  // The capture may hang in the window server; the call waits for it 20 seconds at most.
-  auto result = std::make_shared<std::promise<Image>>();
-  auto future = result->get_future();
+  // The capture may hang in the window server: it runs on a thread of its own, which the
+  // call leaves behind when it waits too long.
+  auto result = std::make_shared<std::promise<Shot>>();
+  PendingShot pending{rect, scale, result->get_future()};
   std::thread([desktop, windows, rect, scale, onScreen, result] {
     try {
       ScreenCapture& capture = desktop->capture();
-      result->set_value(onScreen ? fromDisplay(capture, windows, rect, scale) : composed(capture, windows, rect, scale));
+      Image image = onScreen ? fromDisplay(capture, windows, rect, scale) : composed(capture, windows, rect, scale);
+      auto jpeg = JPEG::encode(image, quality);
+      if (!jpeg) throw ToolError("Could not encode the screenshot.");
+      result->set_value(Shot{std::move(*jpeg), image.width, image.height, scale, rect});
     } catch (...) {
       result->set_exception(std::current_exception());
     }
   }).detach();
-  if (future.wait_for(captureBound) != std::future_status::ready) throw ToolError("Timed out.");
-  Image image = future.get();
-
-  auto jpeg = JPEG::encode(image, quality);
-  if (!jpeg) throw ToolError("Could not encode the screenshot.");
-  return {std::move(*jpeg), image.width, image.height, scale, rect};
+  return pending;
 }
+
+Shot PendingShot::wait() {
+  if (shot.wait_for(captureBound) != std::future_status::ready) throw ToolError("Timed out.");
+  return shot.get();
+}
+
+Shot shot(const std::vector<WindowInfo>& windows, const Rect& rect) { return start(windows, rect).wait(); }
 
 }  // namespace Capture

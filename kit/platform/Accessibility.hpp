@@ -40,6 +40,10 @@ class Accessibility {
   virtual std::optional<AXElement> elementFromRemoteToken(const std::array<uint8_t, 20>&) { return std::nullopt; }
   // Whether elementFromRemoteToken can ever find anything; searches skip it otherwise.
   virtual bool hasRemoteTokens() const { return false; }
+  // The first shown web area (page) under the element, by the app's own search in one
+  // request: none inside when there is no page; none as a whole where the platform or the
+  // app has no such search, and the caller walks the tree.
+  virtual std::optional<std::optional<AXElement>> searchWebArea(const AXElement&) { return std::nullopt; }
   // How long an app needs, after its tree was first walked, before the tree it then builds
   // is complete; 0 where a walk reads the app's current tree directly.
   virtual double settleAfterFirstWalk() const { return 0.4; }

@@ -160,6 +160,7 @@ void AtspiAccessibility::catchUp() {
   for (int i = 0; g_main_context_iteration(nullptr, FALSE); ++i) {
     if (i == maxPendingMessages) {
       settled_.clear();
+      prefetched_.clear();
       return;
     }
   }
@@ -168,7 +169,12 @@ void AtspiAccessibility::catchUp() {
 // Runs while pending messages are handled, so under the lock. Listeners receive their own
 // copy of each event and must free it.
 void AtspiAccessibility::forgetSettled(AtspiEvent* event, void* self) {
-  if (event->source != nullptr) static_cast<AtspiAccessibility*>(self)->settled_.erase(identity(event->source));
+  if (event->source != nullptr) {
+    auto* owner = static_cast<AtspiAccessibility*>(self);
+    const std::string id = identity(event->source);
+    owner->settled_.erase(id);
+    owner->prefetched_.erase(id);
+  }
   g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
@@ -266,15 +272,20 @@ AtspiAccessible* AtspiAccessibility::begin(const AXElement& element, AXStatus& s
 
 void AtspiAccessibility::finish(const AXElement& element, Clock::time_point started) {
   // libatspi hides most time-outs behind empty answers; the time spent tells them.
-  const auto spent = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-  if (spent < 0.9 * timeoutMilliseconds_) return;
+  if (!tookTheTimeOut(started)) return;
   std::string id = element.id;
   if (id.starts_with(applicationPrefix)) {
     auto known = applications_.find(element.pid);
     if (known == applications_.end()) return;
     id = known->second;
   }
-  stalledUntil_[busOf(id)] = Clock::now() + stalledFor;
+  noteStalled(id);
+}
+
+void AtspiAccessibility::noteStalled(const std::string& id) { stalledUntil_[busOf(id)] = Clock::now() + stalledFor; }
+
+bool AtspiAccessibility::tookTheTimeOut(Clock::time_point started) const {
+  return std::chrono::duration<double, std::milli>(Clock::now() - started).count() >= 0.9 * timeoutMilliseconds_;
 }
 
 AXElement AtspiAccessibility::application(pid_t pid) {
@@ -474,7 +485,10 @@ std::pair<AXStatus, AXValue> AtspiAccessibility::copyParameterizedAttribute(cons
 
 AXStatus AtspiAccessibility::setAttribute(const AXElement& element, const std::string& name, const AXValue& value) {
   if (hooks_.agentActs) hooks_.agentActs(element.pid);
-  return onElement(element, AXError::cannotComplete, [&](Reading& reading) { return set(reading, name, value); });
+  return onElement(element, AXError::cannotComplete, [&](Reading& reading) {
+    prefetched_.clear();
+    return set(reading, name, value);
+  });
 }
 
 AXStatus AtspiAccessibility::set(Reading& reading, const std::string& name, const AXValue& value) {
@@ -626,9 +640,19 @@ std::optional<AXElement> AtspiAccessibility::elementAt(pid_t pid, Point point) {
   });
 }
 
+std::optional<std::optional<AXElement>> AtspiAccessibility::searchWebArea(const AXElement& element) {
+  using Found = std::optional<std::optional<AXElement>>;
+  return onElement(element, Found(), [](Reading& reading) {
+    return Found(reading.searchShown(reading.object, {ATSPI_ROLE_DOCUMENT_WEB, ATSPI_ROLE_HTML_CONTAINER}));
+  });
+}
+
 AXStatus AtspiAccessibility::perform(const AXElement& element, const std::string& wanted) {
   if (hooks_.agentActs) hooks_.agentActs(element.pid);
-  return onElement(element, AXError::cannotComplete, [&](Reading& reading) { return act(reading, wanted); });
+  return onElement(element, AXError::cannotComplete, [&](Reading& reading) {
+    prefetched_.clear();
+    return act(reading, wanted);
+  });
 }
 
 std::optional<AXStatus> AtspiAccessibility::actOnListOfPopUp(Reading& reading, const std::string& wanted) {

@@ -48,6 +48,7 @@ class AtspiAccessibility : public Accessibility {
   AXStatus perform(const AXElement& element, const std::string& action) override;
   std::optional<WindowNumber> windowNumber(const AXElement& element) override;
   std::optional<AXElement> elementAt(pid_t pid, Point point) override;
+  std::optional<std::optional<AXElement>> searchWebArea(const AXElement& element) override;
   // AT-SPI reads the app's live tree: once walked, it is there.
   double settleAfterFirstWalk() const override { return 0; }
 
@@ -61,6 +62,8 @@ class AtspiAccessibility : public Accessibility {
   AtspiAccessible* begin(const AXElement& element, AXStatus& status);
   // Notes an app whose call ran into the time-out, so that calls on it fail fast for a while.
   void finish(const AXElement& element, std::chrono::steady_clock::time_point started);
+  void noteStalled(const std::string& id);
+  bool tookTheTimeOut(std::chrono::steady_clock::time_point started) const;
   AtspiAccessible* resolveApplication(pid_t pid);
   void forgetBus(const std::string& bus);
   AXElement remember(AtspiAccessible* object, pid_t pid);  // takes over the caller's reference
@@ -87,6 +90,10 @@ class AtspiAccessibility : public Accessibility {
   // GTK 4 cannot know where its windows are on an X screen and reports every position
   // relative to its window; such positions are moved by the window's place on the screen.
   bool isWindowRelative(AtspiAccessible* object);
+  // The coordinates the toolkit reports extents in: the screen's, or its window's.
+  AtspiCoordType coordinatesOf(AtspiAccessible* object) {
+    return isWindowRelative(object) ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN;
+  }
   std::optional<Point> windowOrigin(Reading& reading);
   // The window element an element belongs to: remembered for children as the walk goes
   // down, looked up through the parents otherwise.
@@ -119,6 +126,19 @@ class AtspiAccessibility : public Accessibility {
     std::optional<std::string> window;                  // the window element it is in
   };
   std::unordered_map<std::string, Settled> settled_;
+  // What changes often (states, extents), asked for every shown child in one burst when a
+  // walk lists them, and used only for a moment, so that a walk makes a burst per parent
+  // instead of a round trip per fact. Dropped when the element reports a change or an
+  // agent changes anything.
+  struct Prefetched {
+    std::optional<int64_t> states;
+    std::optional<AtspiRect> extents;  // as the toolkit reports them
+    std::chrono::steady_clock::time_point read;
+  };
+  std::unordered_map<std::string, Prefetched> prefetched_;
+  // False when the app did not answer in time (it is then noted as stalled).
+  bool prefetch(const std::vector<AXElement>& elements);
+  const Prefetched* prefetchedFor(const std::string& id);
   // Closed pop-up buttons whose list an agent opened: their items are listed and pressed
   // without the toolkit's popup, which would take the user's keyboard (its items work
   // while the list is closed).

@@ -39,6 +39,11 @@ constexpr auto pageRetryInterval = std::chrono::milliseconds(25);
 
 enum Interface { textInterface, valueInterface, actionInterface, componentInterface, editableInterface };
 
+// Toolkits report unplaced objects at the most negative coordinate, and some a -1x-1 placeholder.
+bool isPlaced(const AtspiRect& rect) {
+  return rect.x > -1000000 && rect.y > -1000000 && rect.width >= 0 && rect.height >= 0;
+}
+
 }  // namespace
 
 AtspiAccessibility::Reading::~Reading() {
@@ -72,7 +77,15 @@ AtspiRole AtspiAccessibility::Reading::role() {
 }
 
 AtspiStateSet* AtspiAccessibility::Reading::states() {
-  if (states_ == nullptr) states_ = atspi_accessible_get_state_set(object);
+  if (states_ == nullptr) {
+    if (const auto* early = owner.prefetchedFor(element.id); early != nullptr && early->states) {
+      GArray* none = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
+      states_ = atspi_state_set_new(none);
+      g_array_free(none, TRUE);
+      if (states_ != nullptr) states_->states = *early->states;
+    }
+    if (states_ == nullptr) states_ = atspi_accessible_get_state_set(object);
+  }
   return states_;
 }
 
@@ -112,24 +125,35 @@ std::string AtspiAccessibility::Reading::name() {
   return *name_;
 }
 
+uint32_t AtspiAccessibility::Reading::interfaceMask(const std::vector<std::string_view>& names) {
+  static const std::pair<std::string_view, Interface> known[] = {{"Text", textInterface},
+                                                                 {"Value", valueInterface},
+                                                                 {"Action", actionInterface},
+                                                                 {"Component", componentInterface},
+                                                                 {"EditableText", editableInterface}};
+  uint32_t mask = 0;
+  for (std::string_view name : names) {
+    if (name.starts_with("org.a11y.atspi.")) name.remove_prefix(std::string_view("org.a11y.atspi.").size());
+    for (const auto& [wanted, bit] : known) {
+      if (name == wanted) mask |= 1u << bit;
+    }
+  }
+  return mask;
+}
+
+bool AtspiAccessibility::Reading::hasComponent(uint32_t mask) { return (mask & (1u << componentInterface)) != 0; }
+
 uint32_t AtspiAccessibility::Reading::interfaces() {
   std::optional<uint32_t>& known = owner.settled_[element.id].interfaces;
   if (!known) {
-    static const std::pair<const char*, Interface> names[] = {{"Text", textInterface},
-                                                              {"Value", valueInterface},
-                                                              {"Action", actionInterface},
-                                                              {"Component", componentInterface},
-                                                              {"EditableText", editableInterface}};
     GArray* listed = atspi_accessible_get_interfaces(object);
     if (listed == nullptr) return 0;
-    uint32_t mask = 0;
+    std::vector<std::string_view> names;
     for (guint i = 0; i < listed->len; ++i) {
-      const char* name = g_array_index(listed, gchar*, i);
-      for (const auto& [wanted, bit] : names) {
-        if (name != nullptr && std::strcmp(name, wanted) == 0) mask |= 1u << bit;
-      }
-      g_free(g_array_index(listed, gchar*, i));
+      if (const char* name = g_array_index(listed, gchar*, i)) names.emplace_back(name);
     }
+    const uint32_t mask = interfaceMask(names);
+    for (guint i = 0; i < listed->len; ++i) g_free(g_array_index(listed, gchar*, i));
     const bool answered = listed->len > 0;  // every object is at least an Accessible
     g_array_free(listed, TRUE);
     if (!answered) return 0;
@@ -156,16 +180,12 @@ INTERFACE_GETTER(AtspiEditableText, editableText, editableInterface, editable_, 
 std::optional<AtspiRect> AtspiAccessibility::Reading::ownExtents() {
   if (!ownExtents_) {
     ownExtents_ = std::optional<AtspiRect>();
-    if (AtspiComponent* found = component()) {
+    if (const auto* early = owner.prefetchedFor(element.id); early != nullptr && early->extents) {
+      if (isPlaced(*early->extents)) *ownExtents_ = *early->extents;
+    } else if (AtspiComponent* found = component()) {
       GError* error = nullptr;
-      const bool relative = owner.isWindowRelative(object);
-      AtspiRect* rect =
-          atspi_component_get_extents(found, relative ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN, &error);
-      // Toolkits report unplaced objects at the most negative coordinate, and some a -1x-1 placeholder.
-      if (!failed(error) && rect != nullptr && rect->x > -1000000 && rect->y > -1000000 && rect->width >= 0 &&
-          rect->height >= 0) {
-        *ownExtents_ = *rect;
-      }
+      AtspiRect* rect = atspi_component_get_extents(found, owner.coordinatesOf(object), &error);
+      if (!failed(error) && rect != nullptr && isPlaced(*rect)) *ownExtents_ = *rect;
       g_free(rect);
     }
   }
@@ -196,6 +216,10 @@ bool isList(AtspiRole role) { return role == ATSPI_ROLE_MENU || role == ATSPI_RO
 
 std::vector<AXElement> AtspiAccessibility::Reading::children() {
   std::vector<AXElement> result = allChildren();
+  if (!isApplication() && !owner.prefetch(result)) {
+    lastStatus = AXError::cannotComplete;
+    return {};
+  }
   const AtspiRole own = role();
   const bool menus = own == ATSPI_ROLE_MENU_BAR || own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM ||
                      own == ATSPI_ROLE_POPUP_MENU;  // Qt's menus under its menu bar
@@ -414,7 +438,10 @@ std::optional<std::optional<AXElement>> AtspiAccessibility::Reading::firstMatch(
     GError* error = nullptr;
     GArray* matches = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE,
                                                    &error);
-    if (!failed(error) && matches != nullptr) {
+    // An app too busy to search is not walked instead.
+    const bool refused = failed(error);
+    const bool timedOut = refused && lastStatus == AXError::cannotComplete;
+    if (timedOut || (!refused && matches != nullptr)) {
       result.emplace();
       for (guint i = 0; i < matches->len; ++i) {
         AtspiAccessible* match = g_array_index(matches, AtspiAccessible*, i);
@@ -432,28 +459,22 @@ std::optional<std::optional<AXElement>> AtspiAccessibility::Reading::firstMatch(
   return result;
 }
 
+// Over the shown children, whose lists and states later walks reuse.
 std::optional<AXElement> AtspiAccessibility::Reading::firstInWalk(AtspiAccessible* root,
-                                                                  const std::function<bool(AtspiAccessible*)>& wanted) {
+                                                                  const std::function<bool(Reading&)>& wanted) {
   constexpr size_t maxVisited = 400;
-  std::vector<AtspiAccessible*> queue;
   g_object_ref(root);
-  queue.push_back(root);
-  std::optional<AXElement> found;
-  for (size_t next = 0; next < queue.size(); ++next) {
-    AtspiAccessible* each = queue[next];
-    if (found) continue;
-    if (next > 0 && wanted(each)) {
-      g_object_ref(each);
-      found = wrap(each);
-      continue;
-    }
-    const gint count = atspi_accessible_get_child_count(each, nullptr);
-    for (gint i = 0; i < count && queue.size() < maxVisited; ++i) {
-      if (AtspiAccessible* child = atspi_accessible_get_child_at_index(each, i, nullptr)) queue.push_back(child);
-    }
+  const AXElement rootElement = wrap(root);
+  Reading top(owner, owner.objects_.at(rootElement.id), rootElement);
+  std::vector<AXElement> queue = top.children();
+  const auto started = std::chrono::steady_clock::now();
+  for (size_t next = 0; next < queue.size() && next < maxVisited && !owner.tookTheTimeOut(started); ++next) {
+    Reading each(owner, owner.objects_.at(queue[next].id), queue[next]);
+    if (wanted(each)) return queue[next];
+    if (queue.size() >= maxVisited) continue;
+    for (auto& child : each.children()) queue.push_back(std::move(child));
   }
-  for (AtspiAccessible* each : queue) g_object_unref(each);
-  return found;
+  return std::nullopt;
 }
 
 std::optional<AXElement> AtspiAccessibility::Reading::firstWithState(AtspiAccessible* root, AtspiStateType state) {
@@ -466,12 +487,7 @@ std::optional<AXElement> AtspiAccessibility::Reading::firstWithState(AtspiAccess
                                               ATSPI_Collection_MATCH_NONE, FALSE);
   g_object_unref(set);
   if (auto searched = firstMatch(root, rule)) return *searched;
-  return firstInWalk(root, [state](AtspiAccessible* each) {
-    AtspiStateSet* states = atspi_accessible_get_state_set(each);
-    const bool has = states != nullptr && atspi_state_set_contains(states, state);
-    if (states != nullptr) g_object_unref(states);
-    return has;
-  });
+  return firstInWalk(root, [state](Reading& each) { return each.has(state); });
 }
 
 std::optional<AXElement> AtspiAccessibility::Reading::firstWithRole(AtspiAccessible* root, AtspiRole role) {
@@ -482,5 +498,25 @@ std::optional<AXElement> AtspiAccessibility::Reading::firstWithRole(AtspiAccessi
                                               ATSPI_Collection_MATCH_NONE, FALSE);
   g_array_free(roles, TRUE);
   if (auto searched = firstMatch(root, rule)) return *searched;
-  return firstInWalk(root, [role](AtspiAccessible* each) { return atspi_accessible_get_role(each, nullptr) == role; });
+  return firstInWalk(root, [role](Reading& each) { return each.role() == role; });
+}
+
+std::optional<AXElement> AtspiAccessibility::Reading::searchShown(AtspiAccessible* root,
+                                                                 const std::vector<AtspiRole>& roles) {
+  GArray* wanted = g_array_new(FALSE, FALSE, sizeof(AtspiRole));
+  for (AtspiRole role : roles) g_array_append_val(wanted, role);
+  GArray* states = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
+  AtspiStateType shown = owner.isWindowRelative(root) ? ATSPI_STATE_VISIBLE : ATSPI_STATE_SHOWING;
+  g_array_append_val(states, shown);
+  AtspiStateSet* set = atspi_state_set_new(states);
+  AtspiMatchRule* rule = atspi_match_rule_new(set, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_NONE,
+                                              wanted, ATSPI_Collection_MATCH_ANY, nullptr,
+                                              ATSPI_Collection_MATCH_NONE, FALSE);
+  g_array_free(wanted, TRUE);
+  g_array_free(states, TRUE);
+  g_object_unref(set);
+  if (auto searched = firstMatch(root, rule)) return *searched;
+  return firstInWalk(root, [&roles](Reading& each) {
+    return std::find(roles.begin(), roles.end(), each.role()) != roles.end();
+  });
 }

@@ -39,6 +39,9 @@ class AtspiAccessibility::Reading {
   AtspiComponent* component();
   AtspiEditableText* editableText();
   uint32_t interfaces();  // one bit per interface the getters above hand out
+  // The bits of the interfaces named (with or without the bus's "org.a11y.atspi." prefix).
+  static uint32_t interfaceMask(const std::vector<std::string_view>& names);
+  static bool hasComponent(uint32_t mask);
   // Screen coordinates; none for an unplaced object or a placeholder frame.
   std::optional<AtspiRect> extents();
   // As the toolkit reports them: relative to the window where the toolkit cannot know the screen.
@@ -61,6 +64,8 @@ class AtspiAccessibility::Reading {
   // The first descendant that has the state, or the role, by one Collection query.
   std::optional<AXElement> firstWithState(AtspiAccessible* root, AtspiStateType state);
   std::optional<AXElement> firstWithRole(AtspiAccessible* root, AtspiRole role);
+  // The first shown descendant with one of the roles, by the app's own search where it has one.
+  std::optional<AXElement> searchShown(AtspiAccessible* root, const std::vector<AtspiRole>& roles);
   AXElement wrap(AtspiAccessible* other) { return owner.remember(other, element.pid); }
   // The status of the last failed call, or success.
   AXStatus lastStatus = AXError::success;
@@ -77,7 +82,7 @@ class AtspiAccessibility::Reading {
   std::optional<std::optional<AXElement>> firstMatch(AtspiAccessible* root, AtspiMatchRule* rule);
   // The first descendant, breadth first and bounded, that passes the test: for toolkits
   // without Collection (Qt).
-  std::optional<AXElement> firstInWalk(AtspiAccessible* root, const std::function<bool(AtspiAccessible*)>& wanted);
+  std::optional<AXElement> firstInWalk(AtspiAccessible* root, const std::function<bool(Reading&)>& wanted);
   // Bus name and path of each child by one call; nothing when the app's connection is unknown.
   std::optional<std::vector<std::string>> childIdentities();
   std::vector<AXElement> childrenByIndex();

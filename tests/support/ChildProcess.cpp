@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -83,6 +84,17 @@ std::string ChildProcess::readAllErrors() {
   ssize_t count;
   while ((count = read(errors_, area, sizeof area)) > 0) text.append(area, static_cast<size_t>(count));
   return text;
+}
+
+std::string run(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    pclose(pipe);
+  }
+  while (!output.empty() && output.back() == '\n') output.pop_back();
+  return output;
 }
 
 std::string tarnwickExecutable() { return TARNWICK_EXECUTABLE; }

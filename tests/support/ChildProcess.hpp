@@ -39,6 +39,9 @@ class ChildProcess {
   std::optional<int> status_;
 };
 
+// What a shell command prints, without its last line breaks.
+std::string run(const std::string& command);
+
 // The path of the built tarnwick executable.
 std::string tarnwickExecutable();
 

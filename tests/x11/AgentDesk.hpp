@@ -20,17 +20,6 @@
 
 inline const std::string fixtures = std::string(TARNWICK_SOURCE_DIR) + "/tests/x11/fixtures/";
 
-inline std::string run(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    pclose(pipe);
-  }
-  while (!output.empty() && output.back() == '\n') output.pop_back();
-  return output;
-}
-
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

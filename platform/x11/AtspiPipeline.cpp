@@ -1,0 +1,98 @@
+#include "platform/x11/AtspiPipeline.hpp"
+
+namespace AtspiPipeline {
+
+namespace {
+
+DBusPendingCall* start(const Call& call, int timeoutMilliseconds) {
+  AtspiApplication* app = call.object->parent.app;
+  if (app == nullptr || app->bus == nullptr || app->bus_name == nullptr) return nullptr;
+  DBusMessage* message =
+      dbus_message_new_method_call(app->bus_name, call.object->parent.path, call.interface, call.method);
+  if (message == nullptr) return nullptr;
+  if (call.argument) {
+    const dbus_uint32_t value = *call.argument;
+    dbus_message_append_args(message, DBUS_TYPE_UINT32, &value, DBUS_TYPE_INVALID);
+  }
+  DBusPendingCall* pending = nullptr;
+  if (!dbus_connection_send_with_reply(app->bus, message, &pending, timeoutMilliseconds)) pending = nullptr;
+  dbus_message_unref(message);
+  return pending;
+}
+
+bool isReply(DBusMessage* reply) {
+  return reply != nullptr && dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN;
+}
+
+}  // namespace
+
+std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMilliseconds) {
+  std::vector<DBusPendingCall*> pending;
+  pending.reserve(calls.size());
+  for (const auto& call : calls) pending.push_back(start(call, timeoutMilliseconds));
+  // Every call is on its way before the first wait, so the time-outs run side by side.
+  for (const auto& call : calls)
+    if (call.object->parent.app != nullptr && call.object->parent.app->bus != nullptr)
+      dbus_connection_flush(call.object->parent.app->bus);
+  std::vector<DBusMessage*> replies;
+  replies.reserve(calls.size());
+  for (DBusPendingCall* each : pending) {
+    DBusMessage* reply = nullptr;
+    if (each != nullptr) {
+      dbus_pending_call_block(each);
+      reply = dbus_pending_call_steal_reply(each);
+      dbus_pending_call_unref(each);
+    }
+    if (reply != nullptr && !isReply(reply)) {
+      dbus_message_unref(reply);
+      reply = nullptr;
+    }
+    replies.push_back(reply);
+  }
+  return replies;
+}
+
+std::optional<std::array<uint32_t, 2>> states(DBusMessage* reply) {
+  DBusMessageIter top, list;
+  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY)
+    return std::nullopt;
+  std::array<uint32_t, 2> words{0, 0};
+  size_t i = 0;
+  for (dbus_message_iter_recurse(&top, &list); dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_UINT32 && i < 2;
+       dbus_message_iter_next(&list), ++i) {
+    dbus_uint32_t word = 0;
+    dbus_message_iter_get_basic(&list, &word);
+    words[i] = word;
+  }
+  return words;
+}
+
+std::optional<std::vector<const char*>> interfaces(DBusMessage* reply) {
+  DBusMessageIter top, list;
+  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY)
+    return std::nullopt;
+  std::vector<const char*> names;
+  for (dbus_message_iter_recurse(&top, &list); dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRING;
+       dbus_message_iter_next(&list)) {
+    const char* name = nullptr;
+    dbus_message_iter_get_basic(&list, &name);
+    names.push_back(name);
+  }
+  return names;
+}
+
+std::optional<AtspiRect> extents(DBusMessage* reply) {
+  DBusMessageIter top, fields;
+  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_STRUCT)
+    return std::nullopt;
+  dbus_int32_t values[4] = {0, 0, 0, 0};
+  dbus_message_iter_recurse(&top, &fields);
+  for (auto& value : values) {
+    if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_INT32) return std::nullopt;
+    dbus_message_iter_get_basic(&fields, &value);
+    dbus_message_iter_next(&fields);
+  }
+  return AtspiRect{values[0], values[1], values[2], values[3]};
+}
+
+}  // namespace AtspiPipeline

@@ -1,0 +1,30 @@
+#pragma once
+#include <atspi/atspi.h>
+#include <dbus/dbus.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Many AT-SPI reads sent before any answer is awaited: an app answers a burst in about the
+// time of one round trip, where one call after another pays a round trip each.
+namespace AtspiPipeline {
+
+struct Call {
+  AtspiAccessible* object;
+  const char* interface;  // "org.a11y.atspi.Accessible", …
+  const char* method;
+  std::optional<uint32_t> argument;  // the one uint32 some methods take
+};
+
+// One reply per call, in order: null for a call that failed or was never sent. The caller
+// unrefs the replies.
+std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMilliseconds);
+
+// Readers of the replies the walk asks for; none for an error or an unexpected shape.
+std::optional<std::array<uint32_t, 2>> states(DBusMessage* reply);        // GetState
+std::optional<std::vector<const char*>> interfaces(DBusMessage* reply);  // GetInterfaces, alive with the reply
+std::optional<AtspiRect> extents(DBusMessage* reply);                      // GetExtents
+
+}  // namespace AtspiPipeline
