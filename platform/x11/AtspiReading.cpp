@@ -205,7 +205,11 @@ std::optional<AtspiRect> AtspiAccessibility::Reading::extents() {
 }
 
 bool AtspiAccessibility::Reading::isShown() {
-  return has(owner.isWindowRelative(object) ? ATSPI_STATE_VISIBLE : ATSPI_STATE_SHOWING);
+  if (!owner.isWindowRelative(object)) return has(ATSPI_STATE_SHOWING);
+  if (!has(ATSPI_STATE_VISIBLE)) return false;
+  // GTK 4 keeps the pages a stack does not show VISIBLE; they take no room.
+  const auto own = ownExtents();
+  return !own || own->width > 0 || own->height > 0;
 }
 
 namespace {

@@ -46,7 +46,7 @@ class AtspiAccessibility::Reading {
   std::optional<AtspiRect> extents();
   // As the toolkit reports them: relative to the window where the toolkit cannot know the screen.
   std::optional<AtspiRect> ownExtents();
-  // Shown on screen: SHOWING, or VISIBLE for toolkits that never report SHOWING.
+  // Shown on screen: SHOWING, or for toolkits that never report SHOWING, VISIBLE and taking room.
   bool isShown();
   // The children that are shown; under a menu bar or menu also the closed ones, which menus are walked for.
   std::vector<AXElement> children();

@@ -44,6 +44,9 @@ TEST_F(Gtk4App, ControlsAreListedWhereTheWindowShowsThemWithoutTypeNamesForLabel
   EXPECT_EQ(state.find("\"Gtk"), std::string::npos) << "a type name is no label: " << state;
   EXPECT_NE(state.find("check box \"checkbutton\""), std::string::npos) << state;
   EXPECT_NE(state.find("text field value=\"comboboxentry\""), std::string::npos) << "an entry's text: " << state;
+  // The stack's other pages stay VISIBLE in GTK 4 but take no room: their controls are not listed.
+  for (const char* hidden : {"\"No rows found\"", "\"Row 1\"", "MyTextView", "\"January\""})
+    EXPECT_EQ(state.find(hidden), std::string::npos) << hidden << " is on a page not shown: " << state;
 
   std::optional<WindowInfo> window;
   for (const auto& each : Apps::frontToBack())
