@@ -1,6 +1,7 @@
 #include "kit/input/FocusGuard.hpp"
 
 #include "kit/common/Log.hpp"
+#include "kit/perception/Apps.hpp"
 
 namespace FocusGuard {
 
@@ -12,6 +13,10 @@ bool restore(Desktop& desktop, std::optional<WindowNumber> userWindow, std::opti
   const auto frontWindow = server.frontWindow();
   if (frontWindow == userWindow) return false;
   if (frontWindow && server.frontProcess() != takenBy) return false;
+  // The X server reuses the numbers of closed windows: a window of the user's that closed
+  // may now be one of the app's (a relaunched app's first window).
+  const auto shown = Apps::window(*userWindow);
+  if (!shown || !userApp || shown->pid != *userApp) return false;
   Log::info("FocusGuard", "giving the front back to window " + std::to_string(*userWindow));
   return server.activate(*userWindow);
 }

@@ -15,10 +15,13 @@ ToolResult Engine::listApps() { return {AppList::text(), std::nullopt}; }
 ToolResult Engine::launchApp(const std::string& query, const std::optional<std::string>& open) {
   const std::string location = Launching::location(query);
   const auto target = Launching::openTarget(open);
-  StackGuard guard(RunningApp{}, Apps::frontmost(), StackGuard::normalWindows(), true);
-  pid_t pid = 0;
+  // The user's front and order from before the start; guarded from the moment the app's
+  // process exists, before it can show a window.
+  const auto front = Apps::frontmost();
+  auto order = StackGuard::normalWindows();
+  const pid_t pid = Launching::start(location, target);
+  StackGuard guard(RunningApp{.pid = pid}, front, std::move(order), true);
   try {
-    pid = Launching::start(location, target);
     Launching::waitForWindows(pid);
   } catch (...) {
     guard.finish(StackGuard::Clock::now());

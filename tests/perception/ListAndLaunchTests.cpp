@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "kit/perception/Apps.hpp"
 #include "tests/support/SimScene.hpp"
 
 TEST(ListApps, OneLinePerRegularAppWithMarkersAndItsListableWindows) {
@@ -52,4 +53,24 @@ TEST(LaunchApp, ExplainsWhatItCannotStart) {
             ".desktop file.");
   EXPECT_EQ(scene.call("launch_app", {{"app", "Paint"}, {"open", "relative/file.png"}}),
             "Invalid URL or path \"relative/file.png\".");
+}
+
+TEST(LaunchApp, ALaunchedAppThatComesToTheFrontGivesItBackToTheUser) {
+  SimScene scene;
+  const pid_t terminal = scene->addApp({.name = "Terminal"});
+  const WindowNumber shell = scene->addWindow(terminal, {.title = "shell", .frame = {{0, 0}, {600, 400}}});
+  scene->setFront(terminal);
+  scene->install({{.name = "Editor", .executable = "/usr/bin/editor"}, {{.title = "Untitled"}}, {0.2}});
+  // Once its window shows, the new app activates itself, as mousepad does once it has loaded.
+  scene->at(scene->now() + 0.5, [&] {
+    for (const auto& app : scene->workspace().runningApplications()) {
+      if (app.name != "Editor") continue;
+      scene->setFront(app.pid);
+      for (const auto& window : Apps::frontToBack())
+        if (window.pid == app.pid) scene->moveToFront(window.id);
+    }
+  });
+  EXPECT_TRUE(scene.call("launch_app", {{"app", "Editor"}}).starts_with("Editor is running"));
+  EXPECT_EQ(scene->windowServer().frontProcess(), terminal);
+  EXPECT_EQ(scene->windowServer().frontWindow(), shell);
 }

@@ -113,14 +113,16 @@ class AgentDesk : public DesktopSuite {
     return std::nullopt;
   }
 
-  // mousepad on the file, launched by the agent, with the focus given back to the user's
-  // window (a launched mousepad takes it once it has loaded the file).
+  // mousepad on the file, launched by the agent. A launched mousepad takes the focus once it
+  // has loaded the file; the launch's guard gives it back when that happens within its watch,
+  // which a loaded machine can outlast: the user then takes it back themselves.
   static std::optional<WindowInfo> openInMousepad(const std::string& file) {
     tool("launch_app", {{"app", "mousepad"}, {"open", file}});
     if (!eventually([] { return window("mousepad").has_value(); }, std::chrono::seconds(20))) return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const bool userHasFocus = eventually([] {
-      run("xdotool windowactivate --sync " + userWindowID());
+      if (std::stoul(run("xdotool getwindowfocus")) != std::stoul(userWindowID()))
+        run("xdotool windowactivate --sync " + userWindowID());
       return std::stoul(run("xdotool getwindowfocus")) == std::stoul(userWindowID());
     });
     return userHasFocus ? window("mousepad") : std::nullopt;
