@@ -6,6 +6,10 @@
 #include <string_view>
 #include <thread>
 
+// Exported by libatspi (2.46) but missing from its public headers: the object of a bus
+// name and path, made or found in the library's table, with a reference for the caller.
+extern "C" AtspiAccessible* _atspi_ref_accessible(const char* app, const char* path);
+
 namespace AtspiErrors {
 
 AXStatus status(const GError* error) {
@@ -312,13 +316,14 @@ std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
       result.push_back(AXElement{element.pid, std::move(id), 0});
       continue;
     }
-    GError* error = nullptr;
-    AtspiAccessible* child = atspi_accessible_get_child_at_index(object, gint(i), &error);
-    if (failed(error)) {
+    // The bus already named the child: the library makes its object without asking again.
+    const size_t slash = id.find('/');
+    AtspiAccessible* child = _atspi_ref_accessible(id.substr(0, slash).c_str(), id.substr(slash).c_str());
+    if (child == nullptr) {
       complete = false;
       break;
     }
-    if (child != nullptr) result.push_back(wrap(child));
+    result.push_back(wrap(child));
   }
   // Chromium moves tabs within their strip without announcing it.
   const bool reordersSilently = role() == ATSPI_ROLE_PAGE_TAB_LIST;
