@@ -294,6 +294,51 @@ TEST_F(RealDesktop, TheKeyboardLayoutsKeysTypeTheirCharacters) {
   EXPECT_FALSE(layouts->keyFor(U'\U0001F600')) << "no key types an emoji";
 }
 
+// The entry's icon has a tooltip, an override-redirect window of the app's own, in front
+// of its main window: the state stays the main window's, the tooltip only joins its picture.
+TEST_F(RealDesktop, ATooltipUnderThePointerNeverBecomesTheAppsWindow) {
+  auto window = factoryWindow();
+  ASSERT_TRUE(window);
+  std::optional<AXElement> entry;
+  // Eventually: an app that was stopped is not asked again for a few seconds.
+  ASSERT_TRUE(eventually([&] {
+    entry = ElementSearch::first(AX::application(window->pid), [](const AXElement& element) {
+      return AX::attribute<std::string>(element, "AXPlaceholderValue") == "Click icon to change mode";
+    });
+    return entry.has_value();
+  }));
+  auto frame = AX::frame(*entry);
+  ASSERT_TRUE(frame);
+  // The user rests their pointer on the icon at the entry's right end.
+  const Point icon{frame->origin.x + frame->size.width - 14, frame->center().y};
+  const std::string at = std::to_string(int(icon.x)) + " " + std::to_string(int(icon.y));
+  ASSERT_EQ(std::system(("xdotool mousemove " + at + " sleep 0.2 mousemove_relative 1 0").c_str()), 0);
+  std::optional<WindowInfo> tooltip;
+  const bool shown = eventually([&] { return (tooltip = popupOf(window->pid)).has_value(); }, std::chrono::seconds(5));
+  const ToolResult result = state();
+  std::optional<Image> alone;
+  if (tooltip) alone = desktop_->capture().windowImage(tooltip->id, int(tooltip->frame.size.width), int(tooltip->frame.size.height));
+  ASSERT_EQ(std::system("xdotool mousemove 0 0"), 0);
+  EXPECT_TRUE(eventually([&] { return !popupOf(window->pid); })) << "the tooltip stayed";
+  ASSERT_TRUE(shown) << "no tooltip showed";
+  EXPECT_LT(tooltip->frame.size.width, window->frame.size.width / 2) << "that was no tooltip";
+
+  const std::string header = result.text.substr(0, result.text.find("\n\n"));
+  EXPECT_NE(header.find("Window " + std::to_string(window->id) + ":"), std::string::npos) << header;
+  EXPECT_EQ(result.text.find(std::to_string(tooltip->id)), std::string::npos) << header;
+  EXPECT_NE(result.text.find("] check box \"Menu\""), std::string::npos) << "the main window's elements are listed";
+  ASSERT_TRUE(result.jpeg);
+  auto image = decodeJPEG(*result.jpeg);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, int(window->frame.size.width));
+  EXPECT_EQ(image->height, int(window->frame.size.height));
+  auto inside = intersect(tooltip->frame, window->frame);
+  ASSERT_TRUE(inside && alone) << "the tooltip lies outside the window";
+  const Point local{inside->origin.x - window->frame.origin.x, inside->origin.y - window->frame.origin.y};
+  const Point ofTooltip{inside->origin.x - tooltip->frame.origin.x, inside->origin.y - tooltip->frame.origin.y};
+  EXPECT_LT(meanDifference(*image, local, *alone, ofTooltip, inside->size), 6.0) << "the picture shows the tooltip";
+}
+
 // Late, as it may quit the widget factory: whichever of two overlapping windows is
 // behind is captured covered, then again once the one in front has gone.
 TEST_F(RealDesktop, ACoveredWindowIsCapturedWhole) {
