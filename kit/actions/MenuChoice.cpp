@@ -25,6 +25,15 @@ std::optional<std::string> shown(const AXElement& element) {
   return AX::attribute<std::string>(element, "AXTitle");
 }
 
+ToolError noOption(const std::string& value, const std::vector<AXElement>& options) {
+  return ToolError("No option \"" + value + "\". Options: " + OpenMenus::titles(options) + ".");
+}
+
+std::string optionTitle(const AXElement& option, const std::string& value) {
+  std::string title = OpenMenus::itemText(option);
+  return title.empty() ? value : title;
+}
+
 }  // namespace
 
 std::vector<AXElement> openMenus(const AXElement& element, pid_t pid) {
@@ -57,7 +66,26 @@ void close(pid_t pid, const AXElement& element) {
     if (role(menu) == "AXMenu") AX::perform(menu, "AXCancel");
 }
 
-std::string choose(const std::string& value, const AXElement& element, pid_t pid) {
+bool Choice::shows() const { return now && Text::lowered(*now).find(Text::lowered(title)) != std::string::npos; }
+
+std::string Choice::reply() const {
+  std::string text = normalised(title) == normalised(asked)
+                         ? "Chose \"" + title + "\""
+                         : "No option is exactly \"" + asked + "\", so chose the closest, \"" + title + "\"";
+  if (now) text += "; it now shows \"" + *now + "\"";
+  return text + ".";
+}
+
+std::optional<std::string> shownAfter(const AXElement& element, const std::string& title) {
+  Choice read{title, title, std::nullopt, {}};
+  for (int poll = 0; poll < 10 && !read.shows(); ++poll) {
+    Platform::clock().sleep(0.08);
+    read.now = shown(element);
+  }
+  return read.now;
+}
+
+Choice chooseOption(const std::string& value, const AXElement& element, pid_t pid) {
   Clock& clock = Platform::clock();
   std::vector<AXElement> items = menuItems(element, pid);
   if (items.empty()) {
@@ -72,26 +100,19 @@ std::string choose(const std::string& value, const AXElement& element, pid_t pid
   }
   const auto match = Menus::match(value, items);
   if (!match) {
-    const std::string options = OpenMenus::titles(items);
+    ToolError missing = noOption(value, items);
     close(pid, element);
-    throw ToolError("No option \"" + value + "\". Options: " + options + ".");
+    throw missing;
   }
-  std::string title = OpenMenus::itemText(*match);
-  if (title.empty()) title = value;
+  const std::string title = optionTitle(*match, value);
   AXStatus status = pressAndClose(*match, pid);
   close(pid, element);  // a list that hangs off the element rather than off the app
   if (!AX::acted(status)) throw ToolError("Could not choose \"" + title + "\": " + AX::message(status) + ".");
-  std::optional<std::string> now;
-  for (int read = 0; read < 10; ++read) {
-    clock.sleep(0.08);
-    now = shown(element);
-    if (now && Text::lowered(*now).find(Text::lowered(title)) != std::string::npos) break;
-  }
-  std::string reply = normalised(title) == normalised(value)
-                          ? "Chose \"" + title + "\""
-                          : "No option is exactly \"" + value + "\", so chose the closest, \"" + title + "\"";
-  if (now) reply += "; it now shows \"" + *now + "\"";
-  return reply + ".";
+  return {value, title, shownAfter(element, title), items};
+}
+
+std::string choose(const std::string& value, const AXElement& element, pid_t pid) {
+  return chooseOption(value, element, pid).reply();
 }
 
 }  // namespace Menus

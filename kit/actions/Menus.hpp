@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/common/ToolError.hpp"
 #include "kit/platform/AXTypes.hpp"
 
 // Menus operated through accessibility only, so they work while the app stays in the background.
@@ -29,7 +30,20 @@ std::vector<AXElement> openMenus(const AXElement& element, pid_t pid);
 std::vector<AXElement> menuItems(const AXElement& element, pid_t pid);
 // Closes the menus the element has open.
 void close(pid_t pid, const AXElement& element);
-// Chooses an option of a pop-up, menu button or combo box; the reply for the agent.
+// An option chosen for the value an agent asked for, and what the element shows after it.
+struct Choice {
+  std::string asked, title;
+  std::optional<std::string> now;
+  std::vector<AXElement> options;  // all the list had, the chosen one among them
+  bool shows() const;
+  std::string reply() const;
+};
+// Chooses an option of a pop-up, menu button or combo box through accessibility. Fails
+// with a ToolError (the list closed again) when no option matches.
+Choice chooseOption(const std::string& value, const AXElement& element, pid_t pid);
+// What the element shows, read until it shows the title (bounded).
+std::optional<std::string> shownAfter(const AXElement& element, const std::string& title);
+// The reply for the agent.
 std::string choose(const std::string& value, const AXElement& element, pid_t pid);
 
 // Chooses a command of the app's menu bar by its path; the reply for the agent.

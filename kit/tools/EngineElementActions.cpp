@@ -16,6 +16,7 @@
 #include "kit/perception/AX.hpp"
 #include "kit/perception/Apps.hpp"
 #include "kit/perception/ElementLine.hpp"
+#include "kit/perception/OpenMenus.hpp"
 #include "kit/platform/Desktop.hpp"
 #include "kit/tools/Engine.hpp"
 
@@ -46,6 +47,8 @@ ToolResult Engine::setValue(const std::string& app, std::optional<WindowNumber> 
                                                   "AXIncrementor"};
   if (webTextRoles.contains(record.role) && AX::isWebContent(record.element))
     return {setWebText(value, record, target), {}};
+  if (record.role == "AXPopUpButton" && AX::isWebContent(record.element))
+    return {setWebChoice(value, record, target), {}};
   return {ValueSetter::set(value, record, target.app.pid), {}};
 }
 
@@ -83,6 +86,37 @@ std::string Engine::setWebText(const std::string& value, const ElementRecord& re
   if (reads()) return "Typed the value into the field.";
   const std::string now = AX::attribute<std::string>(field, "AXValue").value_or("");
   return checkTyped(field, "Typed the value into the field", value, now, int64_t(Text::utf16(value).size()), target);
+}
+
+// Chromium takes the pick of a <select>'s option; Firefox answers it but keeps the old
+// option. There the agent's arrow keys step to it, as a person's would, which also gives
+// the page its change event.
+std::string Engine::setWebChoice(const std::string& value, const ElementRecord& record, const Target& target) {
+  const AXElement select = AX::withTimeout(record.element, AX::standardTimeout);
+  Menus::Choice choice = Menus::chooseOption(value, select, target.app.pid);
+  if (choice.shows()) return choice.reply();
+  const std::vector<AXElement>& options = choice.options;
+  auto position = [&](const std::string& title) -> std::optional<int> {
+    for (size_t i = 0; i < options.size(); ++i)
+      if (Menus::normalised(OpenMenus::itemText(options[i])) == Menus::normalised(title)) return int(i);
+    return std::nullopt;
+  };
+  const auto wanted = position(choice.title);
+  if (!wanted) return choice.reply();
+  AX::set(select, "AXFocused", true);
+  InputLocks::withLock(target.app.pid, [&] {
+    SharedKeyWindow::shared().take(session->id, target.window);
+    aimKeys(target);
+    // Disabled options are skipped by the keys: a second round mends the count.
+    for (int round = 0; round < 3 && !choice.shows(); ++round) {
+      const auto at = choice.now ? position(*choice.now) : std::nullopt;
+      if (!at) break;
+      const KeyChord step = KeyChord::parse(*at < *wanted ? "down" : "up", Keyboard::layout());
+      for (int press = 0; press < std::abs(*wanted - *at); ++press) Keyboard::press(session->id, step, target.window, 0);
+      choice.now = Menus::shownAfter(select, choice.title);
+    }
+  });
+  return choice.reply();
 }
 
 ToolResult Engine::selectText(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,

@@ -72,6 +72,48 @@ struct PopUp {
   }
 };
 
+// A page's <select> as Firefox has it: its options are listed while it is closed, a pick
+// of one is answered but changes nothing, and with the focus on it the arrow keys step
+// through the enabled options.
+struct IgnoringSelect {
+  Desk& desk;
+  NodeID page = desk.scene->addElement(desk.window, "AXWebArea", desk.at(100, 140, {{"AXSize", Size{600, 400}}}));
+  NodeID select = desk.scene->addElement(page, "AXPopUpButton", desk.at(120, 300, {{"AXValue", std::string("Medium")}}),
+                                         {"AXPress"});
+  NodeID list = desk.scene->addElement(select, "AXMenu", desk.at(120, 330), {"AXCancel"});
+  std::vector<NodeID> options;
+  std::vector<std::string> changes;  // the change events the page heard
+
+  explicit IgnoringSelect(Desk& on) : desk(on) {
+    desk.scene->makeSettable(select, "AXFocused");
+    for (const char* title : {"Small", "Medium", "Tiny", "Large", "Giant"}) {
+      std::map<std::string, AXValue> option{{"AXTitle", std::string(title)}, {"AXEnabled", std::string(title) != "Tiny"}};
+      options.push_back(desk.scene->addElement(list, "AXMenuItem", option, {"AXPick"}));
+    }
+    desk.scene->onAction(desk.scene->appNode(desk.editor), SimInput::keyPressed, [this] { step(); });
+  }
+  std::string title(NodeID option) {
+    return std::get<std::string>(desk.scene->accessibility().copyAttribute(desk.scene->element(option), "AXTitle").second);
+  }
+  bool enabled(NodeID option) {
+    return std::get<bool>(desk.scene->accessibility().copyAttribute(desk.scene->element(option), "AXEnabled").second);
+  }
+  void step() {
+    auto& keys = *desk.scene->keyboardLayouts();
+    const uint32_t key = desk.scene->posted().back().event.keyCode;
+    const int by = key == keys.keyNamed("Down")->keyCode ? 1 : key == keys.keyNamed("Up")->keyCode ? -1 : 0;
+    const std::string now = desk.scene->text(select);
+    int at = 0;
+    while (title(options[at]) != now) ++at;
+    for (int next = at + by; by != 0 && next >= 0 && next < int(options.size()); next += by) {
+      if (!enabled(options[next])) continue;
+      desk.scene->setValue(select, "AXValue", title(options[next]));
+      changes.push_back(title(options[next]));
+      return;
+    }
+  }
+};
+
 }  // namespace
 
 TEST(SetValue, TogglesTakeTheirWordsAndArePressedOnlyWhenTheyMustChange) {
@@ -149,6 +191,18 @@ TEST(SetValue, APopUpChoosesTheOptionByItsTitleOrTheClosestAndClosesItsList) {
   EXPECT_EQ(desk.set("popup button \"Size\"", "huge"), "No option \"huge\". Options: Small, Medium, Large.");
   EXPECT_FALSE(popUp.menu) << "the list opened to look is closed again";
   EXPECT_EQ(desk.scene->text(popUp.button), "Medium");
+  desk.expectUserSideKept();
+}
+
+TEST(SetValue, APagesSelectThatIgnoresThePickIsChosenByTheAgentsArrowKeys) {
+  Desk desk;
+  IgnoringSelect select(desk);
+  EXPECT_EQ(desk.set("popup button value=\"Medium\"", "large"), "Chose \"Large\"; it now shows \"Large\".");
+  // Two downs skip the disabled option and overshoot to Giant; one up mends it.
+  EXPECT_EQ(select.changes, (std::vector<std::string>{"Large", "Giant", "Large"}));
+  EXPECT_EQ(desk.set("popup button value=\"Large\"", "Small"), "Chose \"Small\"; it now shows \"Small\".");
+  EXPECT_EQ(desk.set("popup button value=\"Small\"", "huge"), "No option \"huge\". Options: Small, Medium, Tiny, Large, Giant.");
+  EXPECT_EQ(desk.scene->text(select.select), "Small");
   desk.expectUserSideKept();
 }
 
