@@ -70,11 +70,12 @@ AXStatus pressAndClose(const AXElement& item, pid_t pid) {
   return status;
 }
 
-std::string pickFromOpenMenu(const std::string& title, pid_t pid) {
+std::string pickFromOpenMenu(const std::string& title, pid_t pid, const std::optional<AXElement>& clicked) {
   Clock& clock = Platform::clock();
   std::vector<AXElement> items;
   for (int poll = 0; poll < 120 && items.empty(); ++poll) {
     items = OpenMenus::items(OpenMenus::elements(pid));
+    if (items.empty() && clicked) items = OpenMenus::popoverItems(*clicked);
     if (items.empty()) clock.sleep(0.01);
   }
   if (items.empty()) throw ToolError("No menu opened, so \"" + title + "\" could not be chosen.");

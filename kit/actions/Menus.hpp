@@ -18,9 +18,10 @@ std::optional<AXElement> match(const std::string& title, const std::vector<AXEle
 
 // Presses the item, then closes every open menu; the press's status.
 AXStatus pressAndClose(const AXElement& item, pid_t pid);
-// Chooses in the menu a click just opened ("Transformations > Make Upper Case"); the
-// text to append to the click's. Fails with a ToolError, closing the menu first.
-std::string pickFromOpenMenu(const std::string& title, pid_t pid);
+// Chooses in the menu a click just opened ("Transformations > Make Upper Case"), or in
+// the popover the clicked element shows; the text to append to the click's. Fails with a
+// ToolError, closing the menu first.
+std::string pickFromOpenMenu(const std::string& title, pid_t pid, const std::optional<AXElement>& clicked = std::nullopt);
 
 // Splits "File > Export…" (also with "→") into trimmed, non-empty pieces.
 std::vector<std::string> pathPieces(const std::string& path);

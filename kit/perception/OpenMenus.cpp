@@ -45,6 +45,26 @@ std::vector<AXElement> items(const std::vector<AXElement>& menus) {
   return items;
 }
 
+std::vector<AXElement> popoverItems(const AXElement& element) {
+  static const std::set<std::string> pressable{"AXButton", "AXCheckBox", "AXRadioButton", "AXMenuItem"};
+  std::vector<AXElement> found;
+  std::function<void(const AXElement&, int)> look = [&](const AXElement& container, int depth) {
+    for (const auto& child : AX::children(container)) {
+      const std::string childRole = role(child);
+      if (pressable.contains(childRole)) found.push_back(child);
+      else if (depth < 8 && childRole == "AXGroup") look(child, depth + 1);
+    }
+  };
+  // A click by pixel names the deepest element there, perhaps the button's icon.
+  std::optional<AXElement> current = element;
+  for (int up = 0; up < 3 && current && found.empty(); ++up) {
+    for (const auto& child : AX::children(*current))
+      if (role(child) == "AXPopover" && isShown(child)) look(child, 0);
+    current = AX::attribute<AXElement>(*current, "AXParent");
+  }
+  return found;
+}
+
 std::string itemText(const AXElement& item) {
   if (auto title = AX::attribute<std::string>(item, "AXTitle"); title && !title->empty()) return *title;
   return AX::attribute<std::string>(item, "AXValue").value_or("");

@@ -13,6 +13,9 @@ namespace OpenMenus {
 std::vector<AXElement> elements(pid_t pid);
 // Their items.
 std::vector<AXElement> items(const std::vector<AXElement>& menus);
+// The items of a popover the element (or a near ancestor) shows, a menu button's menu
+// drawn inside its window: the buttons, check boxes and radio buttons in it.
+std::vector<AXElement> popoverItems(const AXElement& element);
 // An item's text: its title, else its value.
 std::string itemText(const AXElement& item);
 // The texts of the items, joined with ", ".

@@ -1,5 +1,6 @@
 #include "kit/actions/Menus.hpp"
 #include "kit/common/ToolError.hpp"
+#include "kit/perception/AX.hpp"
 #include "kit/perception/Apps.hpp"
 #include "kit/tools/Engine.hpp"
 #include "kit/tools/MouseButton.hpp"
@@ -47,7 +48,13 @@ Tool ToolRecords::click() {
         }
         ToolResult result =
             engine.performClick(target, spot.elementIndex, spot.x, spot.y, button, clicks, keys, hold);
-        if (menuItem) result.text += " " + Menus::pickFromOpenMenu(*menuItem, target.app.pid);
+        if (menuItem) {
+          // A menu button may show its menu as a popover of its own rather than a menu.
+          std::optional<AXElement> clicked;
+          if (spot.elementIndex) clicked = engine.element(*spot.elementIndex, target).element;
+          else if (spot.x && spot.y) clicked = AX::elementAt(target.app.pid, engine.screenPoint(*spot.x, *spot.y, target));
+          result.text += " " + Menus::pickFromOpenMenu(*menuItem, target.app.pid, clicked);
+        }
         return result;
       }};
 }

@@ -109,7 +109,7 @@ AtspiRole AtspiAccessibility::Reading::parentRole() {
 
 AXRoleName AtspiAccessibility::Reading::roleName() {
   const AtspiRole own = role();
-  const bool dependsOnParent = own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM;
+  const bool dependsOnParent = own == ATSPI_ROLE_MENU || own == ATSPI_ROLE_MENU_ITEM || own == ATSPI_ROLE_PANEL;
   return AtspiRoles::refined(own, states(), dependsOnParent ? parentRole() : ATSPI_ROLE_INVALID);
 }
 

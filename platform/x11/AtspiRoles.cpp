@@ -47,6 +47,7 @@
 //   color chooser button (push button)       AXButton
 //   ruler                                    AXRuler
 //   application                              AXApplication
+//   panel of a button, modal (GTK popover)   AXPopover
 //   panel, filler, viewport, section, form, grouping, article, landmark, paragraph,
 //   block quote, root/layered/glass pane, internal frame, embedded, status bar,
 //   info bar, notification, header, footer, title bar, document frame, ...   AXGroup
@@ -147,6 +148,11 @@ AXRoleName refined(AtspiRole role, AtspiStateSet* states, AtspiRole parentRole) 
       return of(role);
     case ATSPI_ROLE_MENU_ITEM:
       return parentRole == ATSPI_ROLE_MENU_BAR ? AXRoleName{"AXMenuBarItem", ""} : of(role);
+    case ATSPI_ROLE_PANEL:
+      // GTK 3 draws a menu button's menu as a popover inside the window: a modal panel of the button.
+      if (has(ATSPI_STATE_MODAL) && (parentRole == ATSPI_ROLE_TOGGLE_BUTTON || parentRole == ATSPI_ROLE_PUSH_BUTTON))
+        return {"AXPopover", ""};
+      return of(role);
     default: return of(role);
   }
 }

@@ -72,3 +72,28 @@ TEST(MenuItem, AMissingItemIsNamedWithTheMenusItemsAndNothingIsChosen) {
   EXPECT_EQ(desk.scene.call("click", {{"app", "Editor"}, {"element_index", index}, {"menu_item", "Copy"}}),
             "No menu opened, so \"Copy\" could not be chosen.");
 }
+
+// GTK draws a menu button's menu as a popover inside the window, under the button, whose
+// items are buttons and check boxes in groups; choosing one closes it.
+TEST(MenuItem, AMenuButtonsPopoverIsChosenInLikeAMenu) {
+  MenuScene desk;
+  SimDesktop::NodeID popover = 0;
+  desk.scene->onAction(desk.button, "AXPress", [&] {
+    popover = desk.scene->addElement(desk.button, "AXPopover", {{"AXPosition", Point{150, 180}}, {"AXSize", Size{160, 80}}});
+    auto group = desk.scene->addElement(popover, "AXGroup", {{"AXPosition", Point{150, 180}}, {"AXSize", Size{160, 80}}});
+    for (const char* title : {"Get Busy", "Dark Theme"}) {
+      auto item = desk.scene->addElement(group, std::string(title) == "Get Busy" ? "AXButton" : "AXCheckBox",
+                                         {{"AXTitle", std::string(title)}}, {"AXPress"});
+      desk.scene->onAction(item, "AXPress", [&desk, &popover, title] {
+        desk.chosen = title;
+        desk.scene->removeElement(popover);
+      });
+    }
+  });
+  const std::string index = desk.buttonIndex();
+  EXPECT_EQ(desk.firstLine(desk.scene.call("click", {{"app", "Editor"}, {"element_index", index}, {"menu_item", "dark theme"}})),
+            "Clicked [" + index + "] Format. Chose \"dark theme\" from the menu.");
+  EXPECT_EQ(desk.chosen, "Dark Theme");
+  EXPECT_EQ(desk.scene.call("click", {{"app", "Editor"}, {"element_index", index}, {"menu_item", "Light"}}),
+            "The menu has no item \"Light\". Items: Get Busy, Dark Theme.");
+}

@@ -25,6 +25,9 @@ inline std::string readFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// A tool's reply without the state that follows it.
+inline std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
 // What the user has: their pointer, keyboard focus, active window and window order.
 struct UserSide {
   std::string pointer = run("xdotool getmouselocation");

@@ -180,3 +180,78 @@ TEST_F(AgentClicks, HoverMovesOnlyTheAgentsPointer) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(UserSide(), before);
 }
+
+// A GTK entry: a double click selects the word under the pointer, a triple click the line.
+TEST_F(AgentClicks, DoubleAndTripleClicksSelectAWordAndTheWholeLine) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  std::smatch field;
+  ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(\[(\d+)\] text field value="entry" @(\d+),(\d+) \d+x(\d+))re")))
+      << state;
+  ASSERT_EQ(firstLine(tool("set_value", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(field[1])},
+                                         {"value", "wordone wordtwo"}})),
+            "Set the value.");
+  auto entry = ElementSearch::first(AX::application(factory->pid), [](const AXElement& element) {
+    return AX::attribute<std::string>(element, "AXValue") == "wordone wordtwo";
+  });
+  ASSERT_TRUE(entry);
+  const UserSide before;
+  auto typing = userTypes("clicks twice and thrice");
+  auto clickFirstWord = [&](int count) {
+    return tool("click", {{"app", "gtk3-widget-factory"}, {"x", std::stod(field[2]) + 24},
+                          {"y", std::stod(field[3]) + std::stod(field[4]) / 2}, {"click_count", count}});
+  };
+  const std::string twice = clickFirstWord(2);
+  EXPECT_TRUE(twice.starts_with("Double-clicked at that point.")) << twice;
+  EXPECT_TRUE(eventually([&] { return AX::attribute<std::string>(*entry, "AXSelectedText") == "wordone"; }))
+      << AX::attribute<std::string>(*entry, "AXSelectedText").value_or("(none)");
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));  // not one click of the next series
+  EXPECT_TRUE(clickFirstWord(3).starts_with("Triple-clicked at that point."));
+  EXPECT_TRUE(eventually([&] { return AX::attribute<std::string>(*entry, "AXSelectedText") == "wordone wordtwo"; }))
+      << AX::attribute<std::string>(*entry, "AXSelectedText").value_or("(none)");
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "clicks twice and thrice"; })) << readFile(typedFile());
+  EXPECT_EQ(UserSide(), before);
+  tool("set_value", {{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(field[1])}, {"value", "entry"}});
+}
+
+// The header bar's menu button opens its menu, a popover inside the window, whose item is
+// chosen in the same call: the dark theme darkens the window; choosing it again (by pixel)
+// brings the light back.
+TEST_F(AgentClicks, AMenuButtonsItemIsChosenInTheSameCall) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  auto brightness = [&] {
+    auto image = desktop_->capture().windowImage(factory->id, int(factory->frame.size.width), int(factory->frame.size.height));
+    double sum = 0;
+    for (int y = 0; image && y < image->height; y += 4)
+      for (int x = 0; x < image->width; x += 4) sum += image->pixel(x, y)[1];
+    return image ? sum / ((image->height / 4 + 1) * (image->width / 4 + 1)) : -1;
+  };
+  const double light = brightness();
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  std::smatch button;
+  ASSERT_TRUE(std::regex_search(state, button, std::regex(R"re(\[(\d+)\] check box "Menu"[^\n]*@(\d+),(\d+) (\d+)x(\d+))re")))
+      << state;
+  const UserSide before;
+  auto typing = userTypes("menus by the agent");
+  const Json dark{{"app", "gtk3-widget-factory"}, {"element_index", std::stoll(button[1])}, {"menu_item", "Dark Theme"}};
+  std::string result = tool("click", dark);
+  EXPECT_NE(result.find("Chose \"Dark Theme\" from the menu."), std::string::npos) << result;
+  EXPECT_TRUE(eventually([&] { return brightness() < light * 0.6; })) << light << " then " << brightness();
+  auto noMenuOpen = [&] {
+    for (const auto& each : Apps::frontToBack())
+      if (each.pid == factory->pid && each.layer > 0 && each.isOnScreen) return false;
+    return true;
+  };
+  EXPECT_TRUE(eventually(noMenuOpen)) << "the menu closed";
+  // Again by pixel: the popover is found from the element at the point.
+  result = tool("click", {{"app", "gtk3-widget-factory"}, {"x", std::stod(button[2]) + std::stod(button[4]) / 2},
+                          {"y", std::stod(button[3]) + std::stod(button[5]) / 2}, {"menu_item", "Dark Theme"}});
+  EXPECT_NE(result.find("Chose \"Dark Theme\" from the menu."), std::string::npos) << result;
+  EXPECT_TRUE(eventually([&] { return brightness() > light * 0.9; })) << light << " then " << brightness();
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "menus by the agent"; })) << readFile(typedFile());
+  EXPECT_TRUE(eventually([&] { return UserSide() == before; })) << UserSide();
+}

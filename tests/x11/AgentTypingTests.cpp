@@ -37,7 +37,6 @@ std::vector<KeySym> keymap() {
   return map;
 }
 
-std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 // Who owns the user's clipboard and primary selection.
 std::pair<::Window, ::Window> selectionOwners() {

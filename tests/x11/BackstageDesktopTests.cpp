@@ -49,8 +49,6 @@ class CoveredWindows : public AgentDesk {
   }
 };
 
-std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
-
 std::optional<std::string> fieldText(pid_t pid) {
   auto field = ElementSearch::withRole(AX::application(pid), "AXTextField");
   return field ? AX::attribute<std::string>(*field, "AXValue") : std::nullopt;

@@ -10,7 +10,6 @@
 
 namespace {
 
-std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 // An element line's pixel frame in a state: x, y, width, height.
 std::optional<std::array<double, 4>> frameOf(const std::string& state, const std::string& line) {

@@ -11,7 +11,6 @@
 
 namespace {
 
-std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 class ElementActions : public AgentDesk {
  protected:
