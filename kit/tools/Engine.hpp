@@ -146,7 +146,7 @@ class Engine {
  private:
   // A web page's text field: set through accessibility when the page takes it, else typed.
   std::string setWebText(const std::string& value, const ElementRecord& record, const Target& target);
-  std::string setWebChoice(const std::string& value, const ElementRecord& record, const Target& target);
+  std::string setChoice(const std::string& value, const ElementRecord& record, const Target& target);
   // Moves the agent's cursor to the element's centre with a pulse; not at all when it has no frame.
   void pointAtElement(const ElementRecord& record, const Target& target);
   // Rests the agent's pointer on an uncovered point of the window before keys.

@@ -47,8 +47,7 @@ ToolResult Engine::setValue(const std::string& app, std::optional<WindowNumber> 
                                                   "AXIncrementor"};
   if (webTextRoles.contains(record.role) && AX::isWebContent(record.element))
     return {setWebText(value, record, target), {}};
-  if (record.role == "AXPopUpButton" && AX::isWebContent(record.element))
-    return {setWebChoice(value, record, target), {}};
+  if (record.role == "AXPopUpButton") return {setChoice(value, record, target), {}};
   return {ValueSetter::set(value, record, target.app.pid), {}};
 }
 
@@ -88,12 +87,13 @@ std::string Engine::setWebText(const std::string& value, const ElementRecord& re
   return checkTyped(field, "Typed the value into the field", value, now, int64_t(Text::utf16(value).size()), target);
 }
 
-// Chromium takes the pick of a <select>'s option; Firefox answers it but keeps the old
-// option. There the agent's arrow keys step to it, as a person's would, which also gives
-// the page its change event.
-std::string Engine::setWebChoice(const std::string& value, const ElementRecord& record, const Target& target) {
-  const AXElement select = AX::withTimeout(record.element, AX::standardTimeout);
-  Menus::Choice choice = Menus::chooseOption(value, select, target.app.pid);
+// Most pop-ups take the pick of an option through accessibility. Firefox's <select>
+// answers it but keeps the old option: there the agent's arrow keys step to it on the
+// focused pop-up, as a person's would, which also tells the page of the change. A pop-up
+// that cannot be focused (Qt's combo box) gets no keys, which would reach another control.
+std::string Engine::setChoice(const std::string& value, const ElementRecord& record, const Target& target) {
+  const AXElement popUp = AX::withTimeout(record.element, AX::standardTimeout);
+  Menus::Choice choice = Menus::chooseOption(value, popUp, target.app.pid);
   if (choice.shows()) return choice.reply();
   const std::vector<AXElement>& options = choice.options;
   auto position = [&](const std::string& title) -> std::optional<int> {
@@ -102,8 +102,7 @@ std::string Engine::setWebChoice(const std::string& value, const ElementRecord& 
     return std::nullopt;
   };
   const auto wanted = position(choice.title);
-  if (!wanted) return choice.reply();
-  AX::set(select, "AXFocused", true);
+  if (!wanted || AX::set(popUp, "AXFocused", true) != AXError::success) return choice.reply();
   InputLocks::withLock(target.app.pid, [&] {
     SharedKeyWindow::shared().take(session->id, target.window);
     aimKeys(target);
@@ -113,7 +112,7 @@ std::string Engine::setWebChoice(const std::string& value, const ElementRecord& 
       if (!at) break;
       const KeyChord step = KeyChord::parse(*at < *wanted ? "down" : "up", Keyboard::layout());
       for (int press = 0; press < std::abs(*wanted - *at); ++press) Keyboard::press(session->id, step, target.window, 0);
-      choice.now = Menus::shownAfter(select, choice.title);
+      choice.now = Menus::shownAfter(popUp, choice.title);
     }
   });
   return choice.reply();

@@ -180,7 +180,7 @@ TEST_F(ElementActions, AQtWindowsSliderSpinBoxAndCheckBoxAreSetAndItsComboBoxSay
   EXPECT_EQ(setQt("incrementor \"Copies\"", "12"), "Set to 12.");
   EXPECT_EQ(setQt("check box \"Remember\"", "true"), "Turned on.");
   // Qt's combo box offers no way to choose through AT-SPI (its list items' Toggle does nothing,
-  // measured), and says so; an unknown option is refused.
+  // and it cannot be focused for keys, measured), and says so; an unknown option is refused.
   EXPECT_EQ(setQt("popup button \"Red\"", "blue"), "Chose \"Blue\"; it now shows \"Red\".");
   EXPECT_TRUE(setQt("popup button", "purple").starts_with("No option \"purple\"")) << "an unknown option";
   state = tool("get_app_state", {{"app", app}});
