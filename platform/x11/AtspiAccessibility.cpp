@@ -552,7 +552,7 @@ const std::vector<std::string>& AtspiAccessibility::toolkitActions(Reading& read
   if (AtspiAction* action = reading.action()) {
     GError* error = nullptr;
     const gint count = atspi_action_get_n_actions(action, &error);
-    for (gint i = 0; i < count && i < 32 && error == nullptr; ++i) {
+    for (gint i = 0; i < count && i < gint(maximumActions) && error == nullptr; ++i) {
       gchar* name = atspi_action_get_action_name(action, i, &error);
       if (name != nullptr && *name != '\0') names.push_back(name);
       g_free(name);

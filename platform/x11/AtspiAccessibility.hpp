@@ -82,6 +82,8 @@ class AtspiAccessibility : public Accessibility {
   std::optional<AXStatus> actOnListOfPopUp(Reading& reading, const std::string& action);
   static std::vector<std::string> actionsOf(Reading& reading);
   static double scrollBarPosition(AtspiValue* value, double current);
+  // A toolkit lists at most this many actions of an element that are worth reading.
+  static constexpr size_t maximumActions = 32;
   // The toolkit's own action names, remembered until the element reports a change.
   const std::vector<std::string>& toolkitActions(Reading& reading);
   static void forgetSettled(AtspiEvent* event, void* self);
@@ -138,6 +140,8 @@ class AtspiAccessibility : public Accessibility {
   std::unordered_map<std::string, Prefetched> prefetched_;
   // False when the app did not answer in time (it is then noted as stalled).
   bool prefetch(const std::vector<AXElement>& elements);
+  // The names of the elements' actions (id, how many), settled; false as prefetch.
+  bool prefetchActionNames(const std::vector<std::pair<std::string, size_t>>& counts);
   const Prefetched* prefetchedFor(const std::string& id);
   // Closed pop-up buttons whose list an agent opened: their items are listed and pressed
   // without the toolkit's popup, which would take the user's keyboard (its items work

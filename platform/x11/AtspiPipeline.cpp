@@ -13,6 +13,9 @@ DBusPendingCall* start(const Call& call, int timeoutMilliseconds) {
   if (call.argument) {
     const dbus_uint32_t value = *call.argument;
     dbus_message_append_args(message, DBUS_TYPE_UINT32, &value, DBUS_TYPE_INVALID);
+  } else if (call.index) {
+    const dbus_int32_t value = *call.index;
+    dbus_message_append_args(message, DBUS_TYPE_INT32, &value, DBUS_TYPE_INVALID);
   }
   DBusPendingCall* pending = nullptr;
   if (!dbus_connection_send_with_reply(app->bus, message, &pending, timeoutMilliseconds)) pending = nullptr;
@@ -93,6 +96,28 @@ std::optional<AtspiRect> extents(DBusMessage* reply) {
     dbus_message_iter_next(&fields);
   }
   return AtspiRect{values[0], values[1], values[2], values[3]};
+}
+
+// GetActions answers (localised name, description, key binding) for each action: only
+// the count is read, as the names there are translated.
+std::optional<size_t> actionCount(DBusMessage* reply) {
+  DBusMessageIter top, list;
+  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY)
+    return std::nullopt;
+  size_t count = 0;
+  for (dbus_message_iter_recurse(&top, &list); dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT;
+       dbus_message_iter_next(&list))
+    ++count;
+  return count;
+}
+
+std::optional<std::string> text(DBusMessage* reply) {
+  DBusMessageIter top;
+  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_STRING)
+    return std::nullopt;
+  const char* value = nullptr;
+  dbus_message_iter_get_basic(&top, &value);
+  return std::string(value);
 }
 
 }  // namespace AtspiPipeline

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 // Many AT-SPI reads sent before any answer is awaited: an app answers a burst in about the
@@ -16,6 +17,7 @@ struct Call {
   const char* interface;  // "org.a11y.atspi.Accessible", …
   const char* method;
   std::optional<uint32_t> argument;  // the one uint32 some methods take
+  std::optional<int32_t> index = std::nullopt;  // or the one int32
 };
 
 // One reply per call, in order: null for a call that failed or was never sent. The caller
@@ -26,5 +28,7 @@ std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMillis
 std::optional<std::array<uint32_t, 2>> states(DBusMessage* reply);        // GetState
 std::optional<std::vector<const char*>> interfaces(DBusMessage* reply);  // GetInterfaces, alive with the reply
 std::optional<AtspiRect> extents(DBusMessage* reply);                      // GetExtents
+std::optional<size_t> actionCount(DBusMessage* reply);  // Action.GetActions
+std::optional<std::string> text(DBusMessage* reply);      // a string: Action.GetName, …
 
 }  // namespace AtspiPipeline

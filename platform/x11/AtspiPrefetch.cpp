@@ -8,7 +8,7 @@ namespace {
 // Long enough for one walk to use what its bursts fetched, too short to outlive the look.
 constexpr auto prefetchLifetime = std::chrono::milliseconds(250);
 
-enum class Fact { states, interfaces, extents };
+enum class Fact { states, interfaces, extents, actions };
 
 }  // namespace
 
@@ -31,11 +31,18 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
       calls.push_back({object, "org.a11y.atspi.Component", "GetExtents", uint32_t(coordinatesOf(object))});
       asked.emplace_back(element.id, Fact::extents);
     }
+    // Names once per element, in two bursts (how many, then each name) where one call
+    // after another costs a round trip per action.
+    if (!settled_[element.id].actions && (!interfaces || Reading::hasAction(*interfaces))) {
+      calls.push_back({object, "org.a11y.atspi.Action", "GetActions", std::nullopt});
+      asked.emplace_back(element.id, Fact::actions);
+    }
   }
   if (asked.size() < 2) return true;  // one call gains nothing from a burst
   const auto started = std::chrono::steady_clock::now();
   const auto replies = AtspiPipeline::send(calls, timeoutMilliseconds_);
   const auto now = std::chrono::steady_clock::now();
+  std::vector<std::pair<std::string, size_t>> actionCounts;
   const bool answered = !tookTheTimeOut(started);
   for (size_t i = 0; i < replies.size(); ++i) {
     const auto& [id, fact] = asked[i];
@@ -47,13 +54,43 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
       if (auto names = AtspiPipeline::interfaces(replies[i]); names && !names->empty()) {
         settled_[id].interfaces = Reading::interfaceMask(std::vector<std::string_view>(names->begin(), names->end()));
       }
-    } else {
+    } else if (fact == Fact::extents) {
       entry.extents = AtspiPipeline::extents(replies[i]);
+    } else if (auto count = AtspiPipeline::actionCount(replies[i])) {
+      actionCounts.emplace_back(id, std::min(*count, maximumActions));
     }
     if (replies[i] != nullptr) dbus_message_unref(replies[i]);
   }
-  if (!answered) noteStalled(asked.front().first);
-  return answered;
+  if (!answered) {
+    noteStalled(asked.front().first);
+    return false;
+  }
+  return prefetchActionNames(actionCounts);
+}
+
+bool AtspiAccessibility::prefetchActionNames(const std::vector<std::pair<std::string, size_t>>& counts) {
+  std::vector<AtspiPipeline::Call> calls;
+  for (const auto& [id, count] : counts)
+    for (size_t i = 0; i < count; ++i)
+      calls.push_back({objects_.at(id), "org.a11y.atspi.Action", "GetName", std::nullopt, int32_t(i)});
+  if (calls.empty()) return true;
+  const auto started = std::chrono::steady_clock::now();
+  const auto replies = AtspiPipeline::send(calls, timeoutMilliseconds_);
+  size_t next = 0;
+  for (const auto& [id, count] : counts) {
+    std::vector<std::string> names;
+    bool complete = true;
+    for (size_t i = 0; i < count; ++i, ++next) {
+      auto name = AtspiPipeline::text(replies[next]);
+      if (!name) complete = false;
+      else if (!name->empty()) names.push_back(std::move(*name));
+      if (replies[next] != nullptr) dbus_message_unref(replies[next]);
+    }
+    if (complete) settled_[id].actions = std::move(names);  // else asked one by one later
+  }
+  if (!tookTheTimeOut(started)) return true;
+  if (!counts.empty()) noteStalled(counts.front().first);
+  return false;
 }
 
 const AtspiAccessibility::Prefetched* AtspiAccessibility::prefetchedFor(const std::string& id) {

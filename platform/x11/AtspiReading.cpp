@@ -146,6 +146,7 @@ uint32_t AtspiAccessibility::Reading::interfaceMask(const std::vector<std::strin
 }
 
 bool AtspiAccessibility::Reading::hasComponent(uint32_t mask) { return (mask & (1u << componentInterface)) != 0; }
+bool AtspiAccessibility::Reading::hasAction(uint32_t mask) { return (mask & (1u << actionInterface)) != 0; }
 
 uint32_t AtspiAccessibility::Reading::interfaces() {
   std::optional<uint32_t>& known = owner.settled_[element.id].interfaces;

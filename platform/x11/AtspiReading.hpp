@@ -42,6 +42,7 @@ class AtspiAccessibility::Reading {
   // The bits of the interfaces named (with or without the bus's "org.a11y.atspi." prefix).
   static uint32_t interfaceMask(const std::vector<std::string_view>& names);
   static bool hasComponent(uint32_t mask);
+  static bool hasAction(uint32_t mask);
   // Screen coordinates; none for an unplaced object or a placeholder frame.
   std::optional<AtspiRect> extents();
   // As the toolkit reports them: relative to the window where the toolkit cannot know the screen.

@@ -273,7 +273,16 @@ TEST_P(BrowserTyping, APageFieldGetsExactlyTheAgentsTextAndTheUserExactlyTheirs)
   const std::string state = tool("get_app_state", {{"app", app}});
   std::smatch field;
   ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(\[(\d+)\] text field "Name")re"))) << state;
-  tool("click", {{"app", app}, {"element_index", std::stoll(field[1])}});
+  // A busy Firefox can miss the first click on a fresh page (the open problem of the
+  // background click test): the field is clicked until it has the focus.
+  std::smatch focused;
+  const std::regex hasFocus(R"re(text field "Name"[^\n]*\(focused\))re");
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::string clicked = tool("click", {{"app", app}, {"element_index", std::stoll(field[1])}});
+    if (std::regex_search(clicked, focused, hasFocus)) break;
+    const std::string now = tool("get_app_state", {{"app", app}});
+    ASSERT_TRUE(std::regex_search(now, field, std::regex(R"re(\[(\d+)\] text field "Name")re"))) << now;
+  }
   const UserSide before;
   auto typing = userTypes("typing beside a browser");
   EXPECT_EQ(firstLine(tool("press_key", {{"app", app}, {"key", "ctrl+a BackSpace"}})), "Pressed ctrl+a BackSpace.");
