@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "kit/common/ToolError.hpp"
 #include "kit/platform/AXTypes.hpp"
 
 // Menus operated through accessibility only, so they work while the app stays in the background.

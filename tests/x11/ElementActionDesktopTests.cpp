@@ -136,6 +136,8 @@ TEST_F(ElementActions, MousepadsMenuBarSelectsAllAndSavesWhileInTheBackground) {
   EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "notes of my ownuser-primary"; })) << readFile(typedFile());
   EXPECT_EQ(selections(), "user-clipboard|user-primary");
   desktop_->workspace().requestQuit(editor->pid);
+  // Gone before the next test notes the user's window order.
+  EXPECT_TRUE(eventually([] { return !window("mousepad"); }, std::chrono::seconds(10)));
 }
 
 TEST_F(ElementActions, ATextViewIsScrolledByTheAgentsWheelAndSaysHowFar) {
