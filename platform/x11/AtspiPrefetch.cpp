@@ -89,7 +89,7 @@ bool AtspiAccessibility::prefetchActionNames(const std::vector<std::pair<std::st
     if (complete) settled_[id].actions = std::move(names);  // else asked one by one later
   }
   if (!tookTheTimeOut(started)) return true;
-  if (!counts.empty()) noteStalled(counts.front().first);
+  noteStalled(counts.front().first);
   return false;
 }
 

@@ -35,6 +35,12 @@ class AgentClicks : public AgentDesk {
     arguments.update(more);
     return tool("click", arguments);
   }
+  // Whether the app shows a menu or popup window of its own.
+  static bool showsAMenu(pid_t pid) {
+    for (const auto& each : Apps::frontToBack())
+      if (each.pid == pid && each.layer > 0 && each.isOnScreen) return true;
+    return false;
+  }
 };
 using ElementSearch::checkBoxValue;
 using ElementSearch::firstCheckBox;
@@ -145,11 +151,7 @@ TEST_F(AgentClicks, ARightClickOpensAContextMenuWhoseItemIsChosenAndClosedInTheS
   const UserSide before;
   std::string result = rightClickTextField({{"menu_item", "Select All"}});
   EXPECT_TRUE(result.starts_with("Right-clicked at that point. Chose \"Select All\" from the menu.")) << result;
-  EXPECT_TRUE(eventually([&] {
-    for (const auto& each : Apps::frontToBack())
-      if (each.pid == factory->pid && each.layer > 0 && each.isOnScreen) return false;
-    return true;
-  })) << "the menu closed";
+  EXPECT_TRUE(eventually([&] { return !showsAMenu(factory->pid); })) << "the menu closed";
   EXPECT_TRUE(eventually([&] { return UserSide() == before; })) << UserSide();
 }
 
@@ -164,8 +166,7 @@ TEST_F(AgentClicks, AContextMenuLeftOpenIsClosedBeforeTheCallReturnsAndItsItemsN
             std::string::npos)
       << result;
   EXPECT_NE(result.find("Select All"), std::string::npos) << result;
-  for (const auto& each : Apps::frontToBack())
-    EXPECT_FALSE(each.pid == factory->pid && each.layer > 0 && each.isOnScreen) << "a menu is still open";
+  EXPECT_FALSE(showsAMenu(factory->pid)) << "a menu is still open";
   typing.wait();
   EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "menus never take my keys"; })) << readFile(typedFile());
   EXPECT_EQ(UserSide(), before);
@@ -240,12 +241,7 @@ TEST_F(AgentClicks, AMenuButtonsItemIsChosenInTheSameCall) {
   std::string result = tool("click", dark);
   EXPECT_NE(result.find("Chose \"Dark Theme\" from the menu."), std::string::npos) << result;
   EXPECT_TRUE(eventually([&] { return brightness() < light * 0.6; })) << light << " then " << brightness();
-  auto noMenuOpen = [&] {
-    for (const auto& each : Apps::frontToBack())
-      if (each.pid == factory->pid && each.layer > 0 && each.isOnScreen) return false;
-    return true;
-  };
-  EXPECT_TRUE(eventually(noMenuOpen)) << "the menu closed";
+  EXPECT_TRUE(eventually([&] { return !showsAMenu(factory->pid); })) << "the menu closed";
   // Again by pixel: the popover is found from the element at the point.
   result = tool("click", {{"app", "gtk3-widget-factory"}, {"x", std::stod(button[2]) + std::stod(button[4]) / 2},
                           {"y", std::stod(button[3]) + std::stod(button[5]) / 2}, {"menu_item", "Dark Theme"}});

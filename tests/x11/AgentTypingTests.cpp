@@ -37,7 +37,6 @@ std::vector<KeySym> keymap() {
   return map;
 }
 
-
 // Who owns the user's clipboard and primary selection.
 std::pair<::Window, ::Window> selectionOwners() {
   Display* display = XOpenDisplay(nullptr);

@@ -36,17 +36,19 @@ class BrowserPage : public LaunchedAppSuite, public ::testing::WithParamInterfac
     return std::nullopt;
   }
 
+  // Whether a window of the app has a title that starts so.
+  static bool hasWindowTitled(pid_t pid, const std::string& title) {
+    for (const auto& window : Apps::frontToBack())
+      if (window.pid == pid && window.title.starts_with(title)) return true;
+    return false;
+  }
   // The first state read once the page's title shows in the window.
   std::string firstStateOfLoadedPage(const std::string& address = page, const std::string& title = "Local form") {
     const std::string launched = engine_.launchApp(fixtures + GetParam(), address).text;
     auto app = running();
     EXPECT_TRUE(app) << launched;
     if (!app) return "";
-    EXPECT_TRUE(eventually([&] {
-      for (const auto& window : Apps::frontToBack())
-        if (window.pid == app->pid && window.title.starts_with(title)) return true;
-      return false;
-    }, std::chrono::seconds(30)));
+    EXPECT_TRUE(eventually([&] { return hasWindowTitled(app->pid, title); }, std::chrono::seconds(30)));
     return engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
   }
 
@@ -94,11 +96,7 @@ TEST_P(BrowserPage, ABrowserClickedInTheBackgroundLeavesTheUsersWindowActiveAndO
                    {"y", std::stod(send[2]) + std::stod(send[4]) / 2}};
   const std::string result = Tools::call("click", Arguments(click), engine_, [] { return false; }).text;
   EXPECT_TRUE(result.starts_with("Clicked at that point.")) << result;
-  EXPECT_TRUE(eventually([&] {
-    for (const auto& window : Apps::frontToBack())
-      if (window.pid == app->pid && window.title.starts_with("Local form sent")) return true;
-    return false;
-  })) << "the page saw the click";
+  EXPECT_TRUE(eventually([&] { return hasWindowTitled(app->pid, "Local form sent"); })) << "the page saw the click";
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   expectUserSideKept(before, UserSide());
 }
@@ -124,11 +122,7 @@ TEST_P(BrowserPage, APagesSelectAndTextFieldAreSetThroughAccessibility) {
   EXPECT_TRUE(named == "Set the value." || named == "Typed the value into the field.") << named;
   const std::string after = engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
   EXPECT_NE(after.find("popup button value=\"Small\""), std::string::npos) << after;
-  EXPECT_TRUE(eventually([&] {
-    for (const auto& window : Apps::frontToBack())
-      if (window.pid == app->pid && window.title.starts_with("Local form: Small")) return true;
-    return false;
-  })) << "the page was told of the change";
+  EXPECT_TRUE(eventually([&] { return hasWindowTitled(app->pid, "Local form: Small"); })) << "the page was told of the change";
   EXPECT_NE(after.find("text field \"Name\" value=\"Grace\""), std::string::npos) << after;
 }
 
