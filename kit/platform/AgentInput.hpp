@@ -28,6 +28,8 @@ struct AgentEvent {
   std::string text{};
   // For scrolls, wheel points: y towards the top (up), x towards the left.
   Point wheel{};
+  // Wheel points of one click of a mouse wheel, where a platform turns whole clicks.
+  static constexpr double wheelClick = 50;
 };
 
 // What the user did with their own devices.

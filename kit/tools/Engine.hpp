@@ -147,6 +147,9 @@ class Engine {
   // A web page's text field: set through accessibility when the page takes it, else typed.
   std::string setWebText(const std::string& value, const ElementRecord& record, const Target& target);
   std::string setChoice(const std::string& value, const ElementRecord& record, const Target& target);
+  // Step a pop-up's option one at a time, down (towards the end of its list) or up.
+  std::function<void(bool down, int count)> keyStepper(const Target& target);
+  std::function<void(bool down, int count)> wheelStepper(const ElementRecord& record, const Target& target);
   // Moves the agent's cursor to the element's centre with a pulse; not at all when it has no frame.
   void pointAtElement(const ElementRecord& record, const Target& target);
   // Rests the agent's pointer on an uncovered point of the window before keys.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "kit/actions/Menus.hpp"
@@ -12,6 +13,7 @@
 #include "kit/input/InputLocks.hpp"
 #include "kit/input/KeyChord.hpp"
 #include "kit/input/Keyboard.hpp"
+#include "kit/input/Pointer.hpp"
 #include "kit/input/SharedKeyWindow.hpp"
 #include "kit/perception/AX.hpp"
 #include "kit/perception/Apps.hpp"
@@ -89,8 +91,9 @@ std::string Engine::setWebText(const std::string& value, const ElementRecord& re
 
 // Most pop-ups take the pick of an option through accessibility. Firefox's <select>
 // answers it but keeps the old option: there the agent's arrow keys step to it on the
-// focused pop-up, as a person's would, which also tells the page of the change. A pop-up
-// that cannot be focused (Qt's combo box) gets no keys, which would reach another control.
+// focused pop-up, as a person's would, which also tells the page of the change. Qt's combo
+// box can be neither picked in nor focused, but steps an option per click of the wheel
+// over it; keys would reach another control.
 std::string Engine::setChoice(const std::string& value, const ElementRecord& record, const Target& target) {
   const AXElement popUp = AX::withTimeout(record.element, AX::standardTimeout);
   Menus::Choice choice = Menus::chooseOption(value, popUp, target.app.pid);
@@ -102,20 +105,48 @@ std::string Engine::setChoice(const std::string& value, const ElementRecord& rec
     return std::nullopt;
   };
   const auto wanted = position(choice.title);
-  if (!wanted || AX::set(popUp, "AXFocused", true) != AXError::success) return choice.reply();
+  if (!wanted) return choice.reply();
+  const std::function<void(bool, int)> step =
+      AX::set(popUp, "AXFocused", true) == AXError::success ? keyStepper(target) : wheelStepper(record, target);
+  if (!step) return choice.reply();
   InputLocks::withLock(target.app.pid, [&] {
     SharedKeyWindow::shared().take(session->id, target.window);
-    aimKeys(target);
-    // Disabled options are skipped by the keys: a second round mends the count.
+    // Disabled options are skipped by each step: a second round mends the count.
     for (int round = 0; round < 3 && !choice.shows(); ++round) {
       const auto at = choice.now ? position(*choice.now) : std::nullopt;
       if (!at) break;
-      const KeyChord step = KeyChord::parse(*at < *wanted ? "down" : "up", Keyboard::layout());
-      for (int press = 0; press < std::abs(*wanted - *at); ++press) Keyboard::press(session->id, step, target.window, 0);
+      step(*at < *wanted, std::abs(*wanted - *at));
+      const auto before = choice.now;
       choice.now = Menus::shownAfter(popUp, choice.title);
+      if (choice.now == before) break;  // the steps do not reach it
     }
   });
   return choice.reply();
+}
+
+std::function<void(bool, int)> Engine::keyStepper(const Target& target) {
+  return [this, target](bool down, int count) {
+    aimKeys(target);
+    const KeyChord key = KeyChord::parse(down ? "down" : "up", Keyboard::layout());
+    for (int press = 0; press < count; ++press) Keyboard::press(session->id, key, target.window, 0);
+  };
+}
+
+// None when the pop-up's middle is not where the agent's wheel would reach it.
+std::function<void(bool, int)> Engine::wheelStepper(const ElementRecord& record, const Target& target) {
+  const std::optional<Rect> frame = knownFrame(record);
+  const auto visible = frame ? intersect(*frame, target.window.frame) : std::nullopt;
+  if (!visible || visible->size.width <= 0 || visible->size.height <= 0) return {};
+  const Point point = visible->center();
+  const Surroundings around = surroundings(target);
+  if (isCovered(point, target, around)) return {};
+  const WindowInfo receiver = windowAt(point, target, around);
+  return [this, point, receiver](bool down, int count) {
+    for (int click = 0; click < count && Pointer::reaches(receiver, point); ++click) {
+      Pointer::scroll(session->id, point, receiver, {0, down ? -AgentEvent::wheelClick : AgentEvent::wheelClick});
+      Platform::clock().sleep(0.02);
+    }
+  };
 }
 
 ToolResult Engine::selectText(const std::string& app, std::optional<WindowNumber> windowID, int64_t elementIndex,

@@ -115,6 +115,8 @@ AXRoleName AtspiAccessibility::Reading::roleName() {
 
 std::string AtspiAccessibility::Reading::name() {
   if (!name_) {
+    // Qt's combo box renames itself to its new option without telling (measured).
+    if (role() == ATSPI_ROLE_COMBO_BOX) atspi_accessible_clear_cache(object);
     GError* error = nullptr;
     gchar* read = atspi_accessible_get_name(object, &error);
     name_ = read != nullptr ? read : "";

@@ -226,9 +226,11 @@ bool X11Input::post(Agent agent, const AgentEvent& event) {
 
 void X11Input::turnWheel(Devices& devices, Point wheel) {
   // X has no pixel wheel for synthetic devices: whole clicks, each about three lines of text.
-  constexpr double pointsPerClick = 50;
-  devices.wheel.x += wheel.x;
-  devices.wheel.y += wheel.y;
+  constexpr double pointsPerClick = AgentEvent::wheelClick;
+  // A turn the other way starts afresh, as a hand reversing its wheel does.
+  auto add = [](double& kept, double turn) { kept = kept * turn < 0 ? turn : kept + turn; };
+  add(devices.wheel.x, wheel.x);
+  add(devices.wheel.y, wheel.y);
   auto click = [&](unsigned button) {
     XTestFakeDeviceButtonEvent(display_->raw(), devices.pointerDevice, button, True, nullptr, 0, CurrentTime);
     XTestFakeDeviceButtonEvent(display_->raw(), devices.pointerDevice, button, False, nullptr, 0, CurrentTime);

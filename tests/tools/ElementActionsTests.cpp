@@ -74,7 +74,8 @@ struct PopUp {
 
 // A page's <select> as Firefox has it: its options are listed while it is closed, a pick
 // of one is answered but changes nothing, and with the focus on it the arrow keys step
-// through the enabled options.
+// through the enabled options. Qt's combo box cannot be focused: each click of the
+// wheel over it steps instead.
 struct IgnoringSelect {
   Desk& desk;
   NodeID page = desk.scene->addElement(desk.window, "AXWebArea", desk.at(100, 140, {{"AXSize", Size{600, 400}}}));
@@ -84,8 +85,9 @@ struct IgnoringSelect {
   std::vector<NodeID> options;
   std::vector<std::string> changes;  // the change events the page heard
 
-  explicit IgnoringSelect(Desk& on) : desk(on) {
-    desk.scene->makeSettable(select, "AXFocused");
+  explicit IgnoringSelect(Desk& on, bool focusable = true) : desk(on) {
+    if (focusable) desk.scene->makeSettable(select, "AXFocused");
+    desk.scene->onAction(select, SimInput::wheelTurned, [this] { step(); });
     for (const char* title : {"Small", "Medium", "Tiny", "Large", "Giant"}) {
       std::map<std::string, AXValue> option{{"AXTitle", std::string(title)}, {"AXEnabled", std::string(title) != "Tiny"}};
       options.push_back(desk.scene->addElement(list, "AXMenuItem", option, {"AXPick"}));
@@ -100,8 +102,9 @@ struct IgnoringSelect {
   }
   void step() {
     auto& keys = *desk.scene->keyboardLayouts();
-    const uint32_t key = desk.scene->posted().back().event.keyCode;
-    const int by = key == keys.keyNamed("Down")->keyCode ? 1 : key == keys.keyNamed("Up")->keyCode ? -1 : 0;
+    const AgentEvent event = desk.scene->posted().back().event;
+    int by = event.keyCode == keys.keyNamed("Down")->keyCode ? 1 : event.keyCode == keys.keyNamed("Up")->keyCode ? -1 : 0;
+    if (event.kind == AgentEvent::Kind::scroll) by = event.wheel.y < 0 ? 1 : -1;
     const std::string now = desk.scene->text(select);
     int at = 0;
     while (title(options[at]) != now) ++at;
@@ -203,6 +206,21 @@ TEST(SetValue, APagesSelectThatIgnoresThePickIsChosenByTheAgentsArrowKeys) {
   EXPECT_EQ(desk.set("popup button value=\"Large\"", "Small"), "Chose \"Small\"; it now shows \"Small\".");
   EXPECT_EQ(desk.set("popup button value=\"Small\"", "huge"), "No option \"huge\". Options: Small, Medium, Tiny, Large, Giant.");
   EXPECT_EQ(desk.scene->text(select.select), "Small");
+  desk.expectUserSideKept();
+}
+
+TEST(SetValue, AComboBoxThatCannotBeFocusedIsSteppedByTheAgentsWheelOverIt) {
+  Desk desk;
+  IgnoringSelect combo(desk, false);
+  EXPECT_EQ(desk.set("popup button value=\"Medium\"", "giant"), "Chose \"Giant\"; it now shows \"Giant\".");
+  EXPECT_EQ(combo.changes, (std::vector<std::string>{"Large", "Giant"}));
+  EXPECT_EQ(desk.set("popup button value=\"Giant\"", "small"), "Chose \"Small\"; it now shows \"Small\".");
+  for (const auto& posted : desk.scene->posted()) {
+    EXPECT_NE(posted.event.kind, AgentEvent::Kind::keyDown) << "keys would reach another control";
+    if (posted.event.kind == AgentEvent::Kind::scroll) {
+      EXPECT_EQ(std::abs(posted.event.wheel.y), AgentEvent::wheelClick) << "one option per click";
+    }
+  }
   desk.expectUserSideKept();
 }
 
