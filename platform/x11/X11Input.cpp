@@ -80,6 +80,7 @@ void X11Input::removeLeftoverMasters() {
   }
   XIFreeDeviceInfo(info);
   XSync(display_->raw(), False);
+  X11Windows::confirmFocus(*display_);
 }
 
 void X11Input::removeMaster(int pointer) {
@@ -130,7 +131,21 @@ X11Input::Devices* X11Input::devicesOf(Agent agent) {
   XISetFocus(d, devices.keyboard, None, CurrentTime);
   auto& stored = agents_[agent] = devices;
   publishAgentSources();
+  keepUsersWindowActive();
   return &stored;
+}
+
+// Every focus change of an agent's keyboard reaches the window manager as a core focus
+// event, and apps clicked in the background focus themselves on it (Qt, Chromium): the
+// window manager would then name the app's window active, or none, while the user's
+// keyboard stays in their window. Whenever it names another window than the user's, it
+// is told where the user's keyboard is.
+void X11Input::keepUsersWindowActive() {
+  activeWatch_.start([this] {
+    std::lock_guard xlock(display_->lock());
+    if (X11Windows::namedActiveWindow(*display_) != X11Windows::focusedClient(*display_))
+      X11Windows::confirmFocus(*display_);
+  });
 }
 
 void X11Input::publishAgentSources() {
@@ -333,13 +348,20 @@ void X11Input::release(Agent agent, pid_t pid) {
   Display* d = display_->raw();
   XISetClientPointer(d, found->second.window, found->second.previousClientPointer);
   auto devices = agents_.find(agent);
-  if (found->second.focus != Focus::none && devices != agents_.end()) {
+  if (devices != agents_.end()) {
     // Back onto the user's own focus window: the window manager hears of every master
     // keyboard's focus change, and a change to none would leave it with no front window.
-    ::Window userFocus = None;
+    // An app clicked in the background may have focused itself on the agent's keyboard
+    // (Qt answers the window manager's take-focus through its client pointer's keyboard).
+    ::Window userFocus = None, agentFocus = None;
     int revert = 0;
     XGetInputFocus(d, &userFocus, &revert);
-    XISetFocus(d, devices->second.keyboard, userFocus, CurrentTime);
+    XIGetFocus(d, devices->second.keyboard, &agentFocus);
+    if (found->second.focus != Focus::none || (agentFocus != None && agentFocus != userFocus)) {
+      XISetFocus(d, devices->second.keyboard, userFocus, CurrentTime);
+      XSync(d, False);
+      X11Windows::confirmFocus(*display_);
+    }
   }
   taken_.erase(found);
   XSync(d, False);
@@ -366,6 +388,7 @@ void X11Input::removeAgent(Agent agent) {
   XCloseDevice(d, found->second.keyboardDevice);
   removeMaster(found->second.pointer);
   XSync(d, False);
+  X11Windows::confirmFocus(*display_);  // the removed keyboard's focus left a window
   agents_.erase(found);
   publishAgentSources();
   xlock.unlock();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kit/platform/AgentInput.hpp"
+#include "platform/x11/X11ActiveWatch.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11SpareKeys.hpp"
 #include "platform/x11/X11PrimaryKeeper.hpp"
@@ -80,6 +81,7 @@ class X11Input : public AgentInput {
   void aimKeys(Agent agent, Devices& devices, pid_t pid);
   uint32_t keyCodeFor(Agent agent, const AgentEvent& event);
   void publishAgentSources();
+  void keepUsersWindowActive();
 
   std::shared_ptr<X11Display> display_;
   X11UserWatch watch_;
@@ -90,4 +92,5 @@ class X11Input : public AgentInput {
   std::shared_ptr<X11SpareKeys> spareKeys_;
   std::function<std::optional<WindowNumber>(Point)> windowAt_;
   X11PrimaryKeeper primary_;
+  X11ActiveWatch activeWatch_;  // last: its thread uses the display
 };

@@ -101,16 +101,43 @@ std::optional<::Window> focusedAncestor(X11Display& display, const std::function
   return std::nullopt;
 }
 
-std::optional<::Window> activeWindow(X11Display& display) {
-  auto active = display.longs(display.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-  if (!active.empty() && active.front() != 0) return ::Window(active.front());
-  // Window managers clear it when any master keyboard's focus leaves a window, although
-  // the user's keyboard stays where it was: the managed window holding the user's focus
-  // then tells the front window.
+std::optional<::Window> focusedClient(X11Display& display) {
   const auto clients = display.longs(display.root(), "_NET_CLIENT_LIST", XA_WINDOW);
   return focusedAncestor(display, [&](::Window window) {
     return std::find(clients.begin(), clients.end(), long(window)) != clients.end();
   });
+}
+
+std::optional<::Window> namedActiveWindow(X11Display& display) {
+  auto active = display.longs(display.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  if (!active.empty() && active.front() != 0) return ::Window(active.front());
+  return std::nullopt;
+}
+
+std::optional<::Window> activeWindow(X11Display& display) {
+  if (auto active = namedActiveWindow(display)) return active;
+  // Window managers clear it when any master keyboard's focus leaves a window, although
+  // the user's keyboard stays where it was: the managed window holding the user's focus
+  // then tells the front window.
+  return focusedClient(display);
+}
+
+void confirmFocus(X11Display& display) {
+  // Sent even when the window is marked active already: the window manager may not yet
+  // have read the focus-out that will clear it, and reads this after it.
+  const auto focused = focusedClient(display);
+  if (!focused) return;
+  const auto frame = display.topLevel(*focused);
+  if (!frame) return;
+  // What the server would send the frame had the focus just come from another window;
+  // only the window manager listens for focus changes on its frames.
+  XEvent event{};
+  event.xfocus.type = FocusIn;
+  event.xfocus.window = *frame;
+  event.xfocus.mode = NotifyNormal;
+  event.xfocus.detail = NotifyNonlinearVirtual;
+  XSendEvent(display.raw(), *frame, False, FocusChangeMask, &event);
+  XFlush(display.raw());
 }
 
 std::vector<X11Window> stack(X11Display& display) {

@@ -36,7 +36,17 @@ namespace X11Windows {
 // managed windows by _NET_CLIENT_LIST_STACKING.
 std::vector<X11Window> stack(X11Display& display);
 long currentDesktop(X11Display& display);
+// The active window: as the window manager names it, else the managed window that holds
+// the user's focus.
 std::optional<::Window> activeWindow(X11Display& display);
+std::optional<::Window> namedActiveWindow(X11Display& display);  // none while it names none
+// The managed window (in _NET_CLIENT_LIST) that holds the core keyboard focus.
+std::optional<::Window> focusedClient(X11Display& display);
+// A window manager hears of every master keyboard's focus change, but not of the focus
+// arriving at a window another keyboard holds already: when an agent's keyboard leaves an
+// app's window for the user's, it marks no window active. This tells it where the user's
+// keyboard is (a window manager ignores the news of a focus it knows).
+void confirmFocus(X11Display& display);
 // The core keyboard focus or the nearest of its ancestors that passes the test: the focus
 // is often a child of the window that matters.
 std::optional<::Window> focusedAncestor(X11Display& display, const std::function<bool(::Window)>& wanted);
