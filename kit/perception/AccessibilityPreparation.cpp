@@ -11,8 +11,9 @@
 namespace AccessibilityPreparation {
 namespace {
 
-std::mutex preparedLock;  // guards preparedPIDs only
+std::mutex preparedLock;  // guards preparedPIDs and pagelessPIDs only
 std::set<pid_t> preparedPIDs;
+std::set<pid_t> pagelessPIDs;  // browsers whose page did not come when asked
 
 constexpr int warmUpDepth = 7;
 constexpr int warmUpLimit = 400;
@@ -29,29 +30,43 @@ void warmUp(const AXElement& element, int depth, int& visited) {
   for (const auto& child : AX::children(element)) warmUp(child, depth + 1, visited);
 }
 
-void waitForWebArea(const AXElement& window) {
+// A browser that did not show its page once will not later: it was started without
+// page accessibility (Chromium on Linux), and each wait would cost every call.
+bool waitForWebArea(pid_t pid, const AXElement& window) {
+  {
+    std::lock_guard guard(preparedLock);
+    if (pagelessPIDs.contains(pid)) return false;
+  }
   Clock& clock = Platform::clock();
   const double end = clock.now() + 3.5;
-  while (clock.now() < end && !AX::containsWebArea(window)) clock.sleep(0.2);
+  while (clock.now() < end) {
+    if (AX::containsWebArea(window)) return true;
+    clock.sleep(0.2);
+  }
+  std::lock_guard guard(preparedLock);
+  pagelessPIDs.insert(pid);
+  return false;
 }
 
 }  // namespace
 
-void prepare(const RunningApp& app, const WindowInfo& window) {
+bool prepare(const RunningApp& app, const WindowInfo& window) {
   const bool isNew = insertPrepared(app.pid);
   auto listed = AX::attribute<std::vector<AXElement>>(AX::application(app.pid), "AXWindows")
                     .value_or(std::vector<AXElement>{});
   auto element = Apps::axWindow(window);
 
+  bool pageShown = true;
   if (WebRuntime::contains(app) && element && !AX::containsWebArea(*element)) {
     AX::enableWebAccessibility(app.pid, WebRuntime::isElectron(app));
-    waitForWebArea(*element);
+    pageShown = waitForWebArea(app.pid, *element);
   }
-  if (!isNew) return;
+  if (!isNew) return pageShown;
   if (element && std::find(listed.begin(), listed.end(), *element) == listed.end()) listed.push_back(*element);
   int visited = 0;
   for (const auto& each : listed) warmUp(each, 0, visited);
   Platform::clock().sleep(Platform::desktop().accessibility().settleAfterFirstWalk());
+  return pageShown;
 }
 
 }  // namespace AccessibilityPreparation

@@ -64,7 +64,7 @@ Rect screenBounds(const WindowInfo& window) {
 }
 
 std::vector<std::string> header(const RunningApp& app, const WindowInfo& window, const Shot& shot, bool loaded,
-                                const StageNotes& stage, const std::vector<WindowInfo>& all,
+                                bool pageShown, const StageNotes& stage, const std::vector<WindowInfo>& all,
                                 const std::vector<WindowInfo>& transient, const AccessibilityTree& tree) {
   std::vector<std::string> lines;
   lines.push_back("App: " + (app.name.empty() ? std::string("?") : app.name) + " (" +
@@ -79,6 +79,12 @@ std::vector<std::string> header(const RunningApp& app, const WindowInfo& window,
         "background.");
   }
   if (!loaded) lines.push_back("The page was still loading after 5 seconds; it is shown as it was then.");
+  if (!pageShown) {
+    lines.push_back(
+        "Note: this app shows its web content to accessibility only when started for it, so no page element is "
+        "listed. Act by x/y on the screenshot, or quit it and start it with launch_app, which switches web content "
+        "on.");
+  }
   if (stage.isGuest) {
     lines.push_back(
         "The user's windows cover this window, so Tarnwick keeps it on an invisible display while you work in it; "
@@ -137,7 +143,7 @@ std::string body(const AccessibilityTree& tree, bool changesOnly, const Snapshot
 StateReport read(const RunningApp& app, const WindowInfo& window, bool changesOnly, const SnapshotRef& previous,
                  int64_t nextElementIndex, const StageNotes& stage) {
   const bool loaded = Pages::waitForLoad(window);
-  AccessibilityPreparation::prepare(app, window);
+  const bool pageShown = AccessibilityPreparation::prepare(app, window);
 
   const auto all = Apps::frontToBack();
   const auto transient = Apps::transientWindows(all, window, Apps::standardWindowIDs(app));
@@ -174,7 +180,7 @@ StateReport read(const RunningApp& app, const WindowInfo& window, bool changesOn
   snapshot->elements = tree.elements();
   for (const auto& entry : snapshot->elements) snapshot->byIndex.insert_or_assign(entry.index, entry.record);
 
-  const auto lines = header(app, window, shot, loaded, stage, all, transient, tree);
+  const auto lines = header(app, window, shot, loaded, pageShown, stage, all, transient, tree);
   return {joined(lines, "\n") + "\n\n" + body(tree, changesOnly, previous, app.pid), shot.jpeg, snapshot,
           tree.nextIndex()};
 }

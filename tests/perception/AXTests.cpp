@@ -100,6 +100,23 @@ TEST(WebContent, BrowsersGetBothSwitchesElectronOnlyTheManualOne) {
   EXPECT_TRUE(AX::containsWebArea(scene->element(scene->windowNode(chat))));
 }
 
+TEST(WebContent, ABrowserThatNeverShowsItsPageIsWaitedForOnceAndTheAgentTold) {
+  SimScene scene;
+  pid_t browser = scene->addApp({.name = "Chromium", .bundleID = "chromium"});
+  WindowNumber page = scene->addWindow(browser, {.title = "Page"});
+  const WindowInfo window = *Apps::window(page);
+  double before = scene->now();
+  EXPECT_FALSE(AccessibilityPreparation::prepare(scene.app(browser), window));
+  EXPECT_GE(scene->now() - before, 3.5) << "asked, and given time to build the page";
+  before = scene->now();
+  EXPECT_FALSE(AccessibilityPreparation::prepare(scene.app(browser), window));
+  EXPECT_NEAR(scene->now() - before, 0, 1e-9) << "not waited for again";
+  const std::string state = scene.call("get_app_state", {{"app", "Chromium"}});
+  EXPECT_NE(state.find("Note: this app shows its web content to accessibility only when started for it"),
+            std::string::npos)
+      << state;
+}
+
 TEST(WebContent, ABrowserWindowWithAWebAreaGetsNoWritesAndTheWarmUpRunsOnce) {
   SimScene scene;
   pid_t browser = scene->addApp({.name = "Chromium", .bundleID = "org.chromium.Chromium"});

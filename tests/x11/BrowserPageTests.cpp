@@ -142,3 +142,20 @@ TEST_P(BrowserPage, ALongPageScrollsByTheAgentsWheelInTheBackground) {
   })) << "the page did not scroll";
 }
 
+
+// As a user starts it: Chromium then builds no page accessibility, whatever is asked of it
+// on the bus (measured), and says so to the agent.
+TEST_P(BrowserPage, AChromiumTheUserStartedWithoutPageAccessibilityIsReportedSo) {
+  if (GetParam() != "chromium") GTEST_SKIP() << "Firefox builds its page's accessibility when asked";
+  ChildProcess browser(fixtures + "chromium", {page});
+  auto app = running();
+  ASSERT_TRUE(eventually([&] { return (app = running()) && hasWindowTitled(app->pid, "Local form"); },
+                         std::chrono::seconds(30)));
+  for (int read = 0; read < 2; ++read) {
+    const std::string state = engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
+    EXPECT_NE(state.find("Note: this app shows its web content to accessibility only when started for it"),
+              std::string::npos)
+        << state;
+    EXPECT_NE(state.find("[0] window \"Local form - Chromium\""), std::string::npos) << state;
+  }
+}
