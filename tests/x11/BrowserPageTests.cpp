@@ -159,3 +159,20 @@ TEST_P(BrowserPage, AChromiumTheUserStartedWithoutPageAccessibilityIsReportedSo)
     EXPECT_NE(state.find("[0] window \"Local form - Chromium\""), std::string::npos) << state;
   }
 }
+
+// Firefox keeps a background tab's whole document in its tree, with believable frames.
+TEST_P(BrowserPage, OnlyTheShownTabsPageIsListed) {
+  std::vector<std::string> arguments{page, "file://" + fixtures + "long.html"};
+  if (GetParam() == "chromium") arguments.insert(arguments.begin(), "--force-renderer-accessibility");
+  ChildProcess browser(fixtures + GetParam(), arguments);
+  std::optional<RunningApp> app;
+  ASSERT_TRUE(eventually([&] { return (app = running()) && hasWindowTitled(app->pid, "Local form"); },
+                         std::chrono::seconds(30)))
+      << "the first page opened is shown";
+  std::this_thread::sleep_for(std::chrono::seconds(2));  // the other tab loads meanwhile
+  const std::string state = engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
+  EXPECT_NE(state.find("heading \"Order form\""), std::string::npos) << state;
+  EXPECT_NE(state.find("Long page"), std::string::npos) << "its tab is listed: " << state;
+  EXPECT_EQ(state.find("A long page"), std::string::npos) << "the other tab's page: " << state;
+  EXPECT_EQ(state.find("web area \"Long page"), std::string::npos) << state;
+}

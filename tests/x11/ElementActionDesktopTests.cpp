@@ -112,6 +112,8 @@ TEST_F(ElementActions, MousepadsMenuBarSelectsAllAndSavesWhileInTheBackground) {
   ASSERT_TRUE(editor);
   const std::string state = tool("get_app_state", {{"app", "mousepad"}});
   EXPECT_NE(state.find("Menu bar (use select_menu_item): File, Edit"), std::string::npos) << state;
+  // Its hidden tool bar's 15 buttons are in its accessibility tree, not on the screen.
+  EXPECT_EQ(state.find("] button"), std::string::npos) << state;
   const UserSide before;
   auto typing = userTypes("notes of my own");
   auto menu = [](const std::string& path) { return firstLine(tool("select_menu_item", {{"app", "mousepad"}, {"path", path}})); };

@@ -211,6 +211,16 @@ TEST_F(RealDesktop, AChangedCheckBoxIsTheOnlyChangeListed) {
   AX::perform(*box, "AXPress");  // as it was, for the other tests
 }
 
+// GTK keeps a closed combo box's menu and the header bar's closed menu (a popover) in its
+// accessibility tree, with believable frames.
+TEST_F(RealDesktop, ClosedMenusAndPopoversAreNotListed) {
+  const std::string text = state().text;
+  EXPECT_NE(text.find("] popup button"), std::string::npos) << text;
+  EXPECT_EQ(text.find("] menu item"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Dark Theme"), std::string::npos) << text;
+  EXPECT_EQ(text.find("-1x-1"), std::string::npos) << "no placeholder frames: " << text;
+}
+
 TEST_F(RealDesktop, AnOpenPopupIsListedAboveTheWindowAndInItsPicture) {
   auto window = factoryWindow();
   ASSERT_TRUE(window);
