@@ -7,10 +7,13 @@ namespace {
 DBusPendingCall* start(const Call& call, int timeoutMilliseconds) {
   AtspiApplication* app = call.object->parent.app;
   if (app == nullptr || app->bus == nullptr || app->bus_name == nullptr) return nullptr;
-  DBusMessage* message =
-      dbus_message_new_method_call(app->bus_name, call.object->parent.path, call.interface, call.method);
+  const char* interface = call.property != nullptr ? "org.freedesktop.DBus.Properties" : call.interface;
+  DBusMessage* message = dbus_message_new_method_call(app->bus_name, call.object->parent.path, interface, call.method);
   if (message == nullptr) return nullptr;
-  if (call.argument) {
+  if (call.property != nullptr) {
+    dbus_message_append_args(message, DBUS_TYPE_STRING, &call.interface, DBUS_TYPE_STRING, &call.property,
+                             DBUS_TYPE_INVALID);
+  } else if (call.argument) {
     const dbus_uint32_t value = *call.argument;
     dbus_message_append_args(message, DBUS_TYPE_UINT32, &value, DBUS_TYPE_INVALID);
   } else if (call.index) {
@@ -98,17 +101,15 @@ std::optional<AtspiRect> extents(DBusMessage* reply) {
   return AtspiRect{values[0], values[1], values[2], values[3]};
 }
 
-// GetActions answers (localised name, description, key binding) for each action: only
-// the count is read, as the names there are translated.
-std::optional<size_t> actionCount(DBusMessage* reply) {
-  DBusMessageIter top, list;
-  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY)
+std::optional<int32_t> integerProperty(DBusMessage* reply) {
+  DBusMessageIter top, variant;
+  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_VARIANT)
     return std::nullopt;
-  size_t count = 0;
-  for (dbus_message_iter_recurse(&top, &list); dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT;
-       dbus_message_iter_next(&list))
-    ++count;
-  return count;
+  dbus_message_iter_recurse(&top, &variant);
+  if (dbus_message_iter_get_arg_type(&variant) != DBUS_TYPE_INT32) return std::nullopt;
+  dbus_int32_t value = 0;
+  dbus_message_iter_get_basic(&variant, &value);
+  return int32_t(value);
 }
 
 std::optional<std::string> text(DBusMessage* reply) {

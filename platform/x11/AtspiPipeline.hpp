@@ -18,6 +18,8 @@ struct Call {
   const char* method;
   std::optional<uint32_t> argument;  // the one uint32 some methods take
   std::optional<int32_t> index = std::nullopt;  // or the one int32
+  // Or, with the method "Get", the property of that name of the interface.
+  const char* property = nullptr;
 };
 
 // One reply per call, in order: null for a call that failed or was never sent. The caller
@@ -28,7 +30,7 @@ std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMillis
 std::optional<std::array<uint32_t, 2>> states(DBusMessage* reply);        // GetState
 std::optional<std::vector<const char*>> interfaces(DBusMessage* reply);  // GetInterfaces, alive with the reply
 std::optional<AtspiRect> extents(DBusMessage* reply);                      // GetExtents
-std::optional<size_t> actionCount(DBusMessage* reply);  // Action.GetActions
+std::optional<int32_t> integerProperty(DBusMessage* reply);                 // Get of an int32 property
 std::optional<std::string> text(DBusMessage* reply);      // a string: Action.GetName, …
 
 }  // namespace AtspiPipeline

@@ -32,9 +32,11 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
       asked.emplace_back(element.id, Fact::extents);
     }
     // Names once per element, in two bursts (how many, then each name) where one call
-    // after another costs a round trip per action.
+    // after another costs a round trip per action. Not GetActions, which answers every
+    // action's key binding as well: Firefox aborts when asked for those of a menu it is
+    // still building (measured).
     if (!settled_[element.id].actions && (!interfaces || Reading::hasAction(*interfaces))) {
-      calls.push_back({object, "org.a11y.atspi.Action", "GetActions", std::nullopt});
+      calls.push_back({object, "org.a11y.atspi.Action", "Get", std::nullopt, std::nullopt, "NActions"});
       asked.emplace_back(element.id, Fact::actions);
     }
   }
@@ -56,8 +58,8 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
       }
     } else if (fact == Fact::extents) {
       entry.extents = AtspiPipeline::extents(replies[i]);
-    } else if (auto count = AtspiPipeline::actionCount(replies[i])) {
-      actionCounts.emplace_back(id, std::min(*count, maximumActions));
+    } else if (auto count = AtspiPipeline::integerProperty(replies[i]); count && *count >= 0) {
+      actionCounts.emplace_back(id, std::min(size_t(*count), maximumActions));
     }
     if (replies[i] != nullptr) dbus_message_unref(replies[i]);
   }

@@ -308,6 +308,31 @@ TEST(SelectMenuItem, PathsMatchLooselyDisabledAndMissingItemsAreNamedAndClipboar
   desk.expectUserSideKept();
 }
 
+TEST(SelectMenuItem, AMenuThatBuildsItsItemsWhenOpenedIsOpenedAndClosedAgainWhenNothingMatches) {
+  Desk desk;
+  NodeID bar = desk.scene->addElement(desk.scene->appNode(desk.editor), "AXMenuBar");
+  desk.scene->setValue(desk.scene->appNode(desk.editor), "AXMenuBar", desk.scene->element(bar));
+  NodeID file = desk.scene->addElement(bar, "AXMenu", {{"AXTitle", std::string("File")}}, {"AXPress"});
+  std::vector<NodeID> items;
+  int newTabs = 0;
+  desk.scene->onAction(file, "AXPress", [&] {  // a press opens the menu, or closes it again
+    if (!items.empty()) {
+      for (NodeID item : items) desk.scene->removeElement(item);
+      items.clear();
+      return;
+    }
+    for (const char* title : {"New Tab", "Quit"})
+      items.push_back(desk.scene->addElement(file, "AXMenuItem", {{"AXTitle", std::string(title)}}, {"AXPress"}));
+    desk.scene->onAction(items.front(), "AXPress", [&] { ++newTabs; });
+  });
+  EXPECT_EQ(desk.act("select_menu_item", {{"path", "File > Nothing"}}),
+            "No menu item \"Nothing\" under \"File\". Available: New Tab, Quit.");
+  EXPECT_TRUE(items.empty()) << "the menu opened to look is closed again";
+  EXPECT_EQ(desk.act("select_menu_item", {{"path", "File > New Tab"}}), "Chose File > New Tab.");
+  EXPECT_EQ(newTabs, 1);
+  desk.expectUserSideKept();
+}
+
 TEST(Paste, TextGoesInAtTheCaretAndOtherFormatsAreRefused) {
   Desk desk;
   NodeID field = desk.scene->addFocusedField(desk.window, "AXTextArea", "Hello world");

@@ -176,3 +176,29 @@ TEST_P(BrowserPage, OnlyTheShownTabsPageIsListed) {
   EXPECT_EQ(state.find("A long page"), std::string::npos) << "the other tab's page: " << state;
   EXPECT_EQ(state.find("web area \"Long page"), std::string::npos) << state;
 }
+
+// Firefox builds a menu's items when the menu opens, and aborts when asked for the key
+// bindings of the items it is building.
+TEST_P(BrowserPage, FirefoxsMenuBarCommandsAreChosenThroughAccessibility) {
+  if (GetParam() != "firefox-esr") GTEST_SKIP() << "Chromium has no menu bar";
+  const std::string state = firstStateOfLoadedPage();
+  EXPECT_NE(state.find("Menu bar (use select_menu_item): File, Edit, View"), std::string::npos) << state;
+  auto app = running();
+  ASSERT_TRUE(app);
+  const std::string pid = std::to_string(app->pid);
+  auto choose = [&](const std::string& path) {
+    try {
+      return engine_.selectMenuItem(pid, std::nullopt, path).text;
+    } catch (const std::exception& error) {
+      return std::string(error.what());
+    }
+  };
+  const std::string missing = choose("File > Nothing");
+  EXPECT_TRUE(missing.starts_with("No menu item \"Nothing\" under \"File\". Available: New Tab, ")) << missing;
+  EXPECT_TRUE(choose("File > New Tab").starts_with("Chose File > New Tab.")) << "Firefox is still running";
+  EXPECT_TRUE(eventually([&] { return hasWindowTitled(app->pid, "New Tab") || hasWindowTitled(app->pid, "Mozilla Firefox"); }))
+      << "the new tab is shown";
+  const std::string after = engine_.getAppState(pid, std::nullopt, false).text;
+  EXPECT_NE(after.find("tab \"Local form\""), std::string::npos) << after;
+  EXPECT_NE(after.find("tab \"New Tab\" (selected)"), std::string::npos) << after;
+}
