@@ -72,6 +72,40 @@ TEST_F(AgentClicks, APixelClickTogglesACheckBoxWhileTheUserTypesUndisturbed) {
   EXPECT_TRUE(result.starts_with("Clicked [" + box->index + "]")) << result;
   EXPECT_TRUE(eventually([&] { return checkBoxValue(factory->pid, box->title) == *value; }));
   EXPECT_EQ(UserSide(), before);
+
+}
+
+// The first check box above is the header bar's menu toggle, whose popover takes the next
+// click; this one is a plain check button.
+TEST_F(AgentClicks, ACheckButtonClickedWithKeysHeldToggles) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(
+      state, found, std::regex(R"re(\[(\d+)\] check box "checkbutton" value="(\d)"(?: \(focused\))? @(\d+),(\d+) (\d+)x(\d+))re")))
+      << state;
+  const double x = std::stod(found[3]) + std::stod(found[5]) / 2, y = std::stod(found[4]) + std::stod(found[6]) / 2;
+  auto value = [&] {
+    const std::string now = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+    std::smatch line;
+    std::regex_search(now, line, std::regex("\\[" + found[1].str() + "\\] check box \"checkbutton\" value=\"(\\d)\""));
+    return line.size() > 1 ? line[1].str() : "";
+  };
+  const UserSide before;
+  auto typing = userTypes("held keys meanwhile");
+  std::string was = found[2];
+  for (const char* keys : {"shift", "ctrl", "shift+alt"}) {
+    const std::string result = tool("click", {{"app", "gtk3-widget-factory"}, {"x", x}, {"y", y}, {"key", keys}});
+    EXPECT_TRUE(result.starts_with("Clicked at that point.")) << result;
+    const std::string now = value();
+    EXPECT_NE(now, was) << "with " << keys << " held";
+    was = now;
+  }
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "held keys meanwhile"; })) << readFile(typedFile());
+  EXPECT_EQ(UserSide(), before);
+  tool("click", {{"app", "gtk3-widget-factory"}, {"x", x}, {"y", y}});  // as it was
 }
 
 TEST_F(AgentClicks, ACoveredPointIsNeverClicked) {
