@@ -74,7 +74,7 @@ ToolResult Engine::drag(const DragRequest& request) {
             {}};
   }
   restCursor(target);
-  SystemDrag::cancel(session->id, target.window, watch);
+  SystemDrag::cancel(session->id, target.window, watch);  // one that outlived the release; else nothing
   throw ToolError(SystemDrag::cancelledMessage);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/x11/AtspiPipeline.hpp"
 
+#include <set>
+
 namespace AtspiPipeline {
 
 namespace {
@@ -37,9 +39,11 @@ std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMillis
   pending.reserve(calls.size());
   for (const auto& call : calls) pending.push_back(start(call, timeoutMilliseconds));
   // Every call is on its way before the first wait, so the time-outs run side by side.
+  std::set<DBusConnection*> connections;
   for (const auto& call : calls)
     if (call.object->parent.app != nullptr && call.object->parent.app->bus != nullptr)
-      dbus_connection_flush(call.object->parent.app->bus);
+      connections.insert(call.object->parent.app->bus);
+  for (DBusConnection* connection : connections) dbus_connection_flush(connection);
   std::vector<DBusMessage*> replies;
   replies.reserve(calls.size());
   for (DBusPendingCall* each : pending) {
