@@ -65,8 +65,10 @@ std::string select(const std::string& path, pid_t pid) {
     throw ToolError("\"" + pieces.back() + "\" is disabled right now.");
   }
   AXStatus status = AX::perform(*chosen, "AXPress");
-  if (!AX::acted(status))
+  if (!AX::acted(status)) {
+    closeOpened(opened);
     throw ToolError("Could not choose the menu item: " + AX::message(status) + ".");
+  }
   std::string joined;
   for (const auto& piece : pieces) joined += (joined.empty() ? "" : " > ") + piece;
   return "Chose " + joined + ".";

@@ -7,7 +7,7 @@
 #include "platform/x11/X11EventThread.hpp"
 
 // Calls back whenever the window manager names another active window, on a connection of
-// its own. Started by the first call of `start`, so processes that never act never watch.
+// its own; `start` again does nothing.
 class X11ActiveWatch {
  public:
   X11ActiveWatch() = default;

@@ -131,21 +131,7 @@ X11Input::Devices* X11Input::devicesOf(Agent agent) {
   XISetFocus(d, devices.keyboard, None, CurrentTime);
   auto& stored = agents_[agent] = devices;
   publishAgentSources();
-  keepUsersWindowActive();
   return &stored;
-}
-
-// Every focus change of an agent's keyboard reaches the window manager as a core focus
-// event, and apps clicked in the background focus themselves on it (Qt, Chromium): the
-// window manager would then name the app's window active, or none, while the user's
-// keyboard stays in their window. Whenever it names another window than the user's, it
-// is told where the user's keyboard is.
-void X11Input::keepUsersWindowActive() {
-  activeWatch_.start([this] {
-    std::lock_guard xlock(display_->lock());
-    if (X11Windows::namedActiveWindow(*display_) != X11Windows::focusedClient(*display_))
-      X11Windows::confirmFocus(*display_);
-  });
 }
 
 void X11Input::publishAgentSources() {

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "kit/platform/AgentInput.hpp"
-#include "platform/x11/X11ActiveWatch.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11SpareKeys.hpp"
 #include "platform/x11/X11PrimaryKeeper.hpp"
@@ -81,7 +80,6 @@ class X11Input : public AgentInput {
   void aimKeys(Agent agent, Devices& devices, pid_t pid);
   uint32_t keyCodeFor(Agent agent, const AgentEvent& event);
   void publishAgentSources();
-  void keepUsersWindowActive();
 
   std::shared_ptr<X11Display> display_;
   X11UserWatch watch_;
@@ -92,5 +90,4 @@ class X11Input : public AgentInput {
   std::shared_ptr<X11SpareKeys> spareKeys_;
   std::function<std::optional<WindowNumber>(Point)> windowAt_;
   X11PrimaryKeeper primary_;
-  X11ActiveWatch activeWatch_;  // last: its thread uses the display
 };

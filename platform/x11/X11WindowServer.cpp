@@ -52,6 +52,22 @@ std::optional<pid_t> X11WindowServer::pidOf(::Window window) {
   return pid_t(*pid);
 }
 
+// Every focus change of an agent's keyboard reaches the window manager as a core focus
+// event, and apps clicked in the background focus themselves on it (Qt, Chromium); a
+// window manager also names an app active that asked for it while the user's keyboard
+// stayed where it was. It would then name that app's window active, or none, while the
+// user's keys go to their own window: whenever it names another window than the user's,
+// it is told where the user's keyboard is.
+X11WindowServer::X11WindowServer(std::shared_ptr<X11Display> display) : display_(std::move(display)) {
+  auto keepUsersWindowActive = [this] {
+    std::lock_guard guard(display_->lock());
+    if (X11Windows::namedActiveWindow(*display_) != X11Windows::focusedClient(*display_))
+      X11Windows::confirmFocus(*display_);
+  };
+  activeWatch_.start(keepUsersWindowActive);
+  keepUsersWindowActive();
+}
+
 std::optional<::Window> X11WindowServer::focusedClient() {
   return X11Windows::focusedAncestor(*display_, [this](::Window window) { return pidOf(window).has_value(); });
 }

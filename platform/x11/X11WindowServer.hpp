@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "kit/platform/WindowServer.hpp"
+#include "platform/x11/X11ActiveWatch.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11DragSelection.hpp"
 #include "platform/x11/X11StackEvents.hpp"
@@ -13,7 +14,7 @@
 // The window server of an X session under an EWMH window manager.
 class X11WindowServer : public WindowServer {
  public:
-  explicit X11WindowServer(std::shared_ptr<X11Display> display) : display_(std::move(display)) {}
+  explicit X11WindowServer(std::shared_ptr<X11Display> display);
 
   Json windowList(uint32_t options, WindowNumber relativeTo) override;
   std::optional<pid_t> frontProcess() override;
@@ -59,4 +60,5 @@ class X11WindowServer : public WindowServer {
   std::chrono::steady_clock::time_point clientsRead_;
   X11StackEvents stackEvents_;
   X11DragSelection dragSelection_;
+  X11ActiveWatch activeWatch_;  // last: its thread uses the display
 };
