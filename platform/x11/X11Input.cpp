@@ -80,7 +80,6 @@ void X11Input::removeLeftoverMasters() {
   }
   XIFreeDeviceInfo(info);
   XSync(display_->raw(), False);
-  X11Windows::confirmFocus(*display_);
 }
 
 void X11Input::removeMaster(int pointer) {
@@ -343,11 +342,8 @@ void X11Input::release(Agent agent, pid_t pid) {
     int revert = 0;
     XGetInputFocus(d, &userFocus, &revert);
     XIGetFocus(d, devices->second.keyboard, &agentFocus);
-    if (found->second.focus != Focus::none || (agentFocus != None && agentFocus != userFocus)) {
+    if (found->second.focus != Focus::none || (agentFocus != None && agentFocus != userFocus))
       XISetFocus(d, devices->second.keyboard, userFocus, CurrentTime);
-      XSync(d, False);
-      X11Windows::confirmFocus(*display_);
-    }
   }
   taken_.erase(found);
   XSync(d, False);
@@ -374,7 +370,6 @@ void X11Input::removeAgent(Agent agent) {
   XCloseDevice(d, found->second.keyboardDevice);
   removeMaster(found->second.pointer);
   XSync(d, False);
-  X11Windows::confirmFocus(*display_);  // the removed keyboard's focus left a window
   agents_.erase(found);
   publishAgentSources();
   xlock.unlock();

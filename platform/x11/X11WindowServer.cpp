@@ -202,10 +202,7 @@ std::optional<WindowNumber> X11WindowServer::frontWindow() {
 bool X11WindowServer::activate(WindowNumber window) {
   std::lock_guard guard(display_->lock());
   // As a pager asks: the window manager obeys without focus-stealing rules.
-  const bool asked = askWindowManager(window, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0});
-  // A window that holds the user's focus already gets no focus event from its activation.
-  X11Windows::confirmFocus(*display_);
-  return asked;
+  return askWindowManager(window, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0});
 }
 
 bool X11WindowServer::move(WindowNumber window, Point to) {

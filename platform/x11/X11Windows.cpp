@@ -123,8 +123,6 @@ std::optional<::Window> activeWindow(X11Display& display) {
 }
 
 void confirmFocus(X11Display& display) {
-  // Sent even when the window is marked active already: the window manager may not yet
-  // have read the focus-out that will clear it, and reads this after it.
   const auto focused = focusedClient(display);
   if (!focused) return;
   const auto frame = display.topLevel(*focused);
