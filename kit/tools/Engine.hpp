@@ -53,6 +53,8 @@ class Engine {
   static Rect elementFrame(const ElementRecord& record);
   // The same frame, or none when neither is known.
   static std::optional<Rect> knownFrame(const ElementRecord& record);
+  // The centre of the part of the element inside the window, or none when no part is.
+  static std::optional<Point> visibleCentre(const ElementRecord& record, const Target& target);
   Point screenPoint(double x, double y, const Target& target) const;
   // What lies over the target window, read once per action.
   struct Surroundings {

@@ -134,10 +134,9 @@ std::function<void(bool, int)> Engine::keyStepper(const Target& target) {
 
 // None when the pop-up's middle is not where the agent's wheel would reach it.
 std::function<void(bool, int)> Engine::wheelStepper(const ElementRecord& record, const Target& target) {
-  const std::optional<Rect> frame = knownFrame(record);
-  const auto visible = frame ? intersect(*frame, target.window.frame) : std::nullopt;
-  if (!visible || visible->size.width <= 0 || visible->size.height <= 0) return {};
-  const Point point = visible->center();
+  const std::optional<Point> centre = visibleCentre(record, target);
+  if (!centre) return {};
+  const Point point = *centre;
   const Surroundings around = surroundings(target);
   if (isCovered(point, target, around)) return {};
   const WindowInfo receiver = windowAt(point, target, around);

@@ -32,6 +32,13 @@ std::optional<Rect> Engine::knownFrame(const ElementRecord& record) {
   return record.frame;
 }
 
+std::optional<Point> Engine::visibleCentre(const ElementRecord& record, const Target& target) {
+  const std::optional<Rect> frame = knownFrame(record);
+  const auto visible = frame ? intersect(*frame, target.window.frame) : std::nullopt;
+  if (!visible || visible->size.width <= 0 || visible->size.height <= 0) return std::nullopt;
+  return visible->center();
+}
+
 Rect Engine::elementFrame(const ElementRecord& record) {
   if (auto frame = knownFrame(record)) return *frame;
   throw ToolError("The element has no position on screen.");

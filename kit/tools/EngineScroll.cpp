@@ -41,11 +41,10 @@ ToolResult Engine::scroll(const std::string& app, std::optional<WindowNumber> wi
   Point point = target.window.frame.center();
   if (elementIndex) {
     const ElementRecord record = element(*elementIndex, target);
-    const std::optional<Rect> frame = knownFrame(record);
-    auto visible = frame ? intersect(*frame, target.window.frame) : std::nullopt;
-    if (!visible || visible->size.width <= 0 || visible->size.height <= 0)
+    const std::optional<Point> centre = visibleCentre(record, target);
+    if (!centre)
       throw ToolError("Element " + std::to_string(*elementIndex) + " is not in the visible part of the window.");
-    point = visible->center();
+    point = *centre;
   } else if (x) {
     if (!y) throw ToolError("Pass element_index, or x and y.");
     point = screenPoint(*x, *y, target);
