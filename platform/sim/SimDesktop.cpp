@@ -184,6 +184,11 @@ void SimDesktop::userPresses(UserInputKind kind) {
   if (watcher) watcher(kind);
 }
 
+void SimDesktop::setSecureInput(bool on) {
+  std::lock_guard guard(model_.lock);
+  model_.secureInput = on;
+}
+
 void SimDesktop::userClicks(WindowNumber window) {
   {
     std::lock_guard guard(model_.lock);

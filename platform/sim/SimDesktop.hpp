@@ -71,6 +71,8 @@ class SimDesktop : public Desktop {
   // clicked window and its app to the front.
   void userPresses(UserInputKind kind = UserInputKind::key);
   void userClicks(WindowNumber window);
+  // A password prompt takes (or gives back) the whole keyboard.
+  void setSecureInput(bool on);
   // A click at a point: the window there, if any, comes to the front with its app.
   void userClicksAt(Point point);
   // Runs the action when the virtual clock reaches the time (the user acting meanwhile).

@@ -141,6 +141,11 @@ void SimInput::watchUser(std::function<void(UserInputKind)> callback) {
   model_.userWatcher = std::move(callback);
 }
 
+bool SimInput::secureInputEnabled() {
+  std::lock_guard guard(model_.lock);
+  return model_.secureInput;
+}
+
 bool SimInput::heldByApp(Agent, pid_t pid) {
   std::lock_guard guard(model_.lock);
   auto app = model_.apps.find(pid);

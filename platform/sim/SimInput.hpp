@@ -21,6 +21,7 @@ class SimInput : public AgentInput {
   void watchUser(std::function<void(UserInputKind)> callback) override;
   // A menu open in the app holds the keyboard.
   bool heldByApp(Agent agent, pid_t pid) override;
+  bool secureInputEnabled() override;
 
   static constexpr const char* pointerClick = "pointer click";
   // What an element does when an agent presses a button on it (an app that starts a

@@ -97,6 +97,7 @@ struct SimModel {
   Point userPointer{720, 450};  // never moved by agents
   double lastUserInput = -1e9;
   double lastUserClick = -1e9;  // buttons and modifiers
+  bool secureInput = false;
   std::optional<Point> lastUserPressPoint;
   double lastUserPressTime = 0;
   std::function<void(UserInputKind)> userWatcher;

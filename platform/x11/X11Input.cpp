@@ -50,6 +50,7 @@ X11Input::X11Input(std::shared_ptr<X11Display> display, std::shared_ptr<X11Spare
                    std::function<std::optional<WindowNumber>(Point)> windowAt,
                    std::function<std::optional<pid_t>()> keyFocusProcess)
     : display_(std::move(display)),
+      grabProbe_(*display_),
       spareKeys_(std::move(spareKeys)),
       windowAt_(std::move(windowAt)),
       primary_(std::move(keyFocusProcess)) {
@@ -381,23 +382,17 @@ bool X11Input::heldByApp(Agent agent, pid_t pid) {
   auto found = agents_.find(agent);
   if (found == agents_.end()) return false;
   std::lock_guard displayGuard(display_->lock());
-  // Only an open popup of the app can hold the devices. Trying a grab is the only way to
-  // know, and it sends the app focus and crossing events: try only then.
+  // Only an open popup of the app can hold the devices: probe only then.
   const auto windows = X11Windows::stack(*display_);
   if (std::none_of(windows.begin(), windows.end(), [&](const X11Window& window) {
         return window.pid == pid && window.overrideRedirect && window.onScreen() && window.layer == 101;
       })) {
     return false;
   }
-  auto grabbed = [&](int device) {
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XIEventMask mask{device, sizeof bits, bits};
-    const Status status = XIGrabDevice(display_->raw(), device, display_->root(), CurrentTime, None,
-                                       XIGrabModeAsync, XIGrabModeAsync, False, &mask);
-    if (status == Success) XIUngrabDevice(display_->raw(), device, CurrentTime);
-    return status == AlreadyGrabbed || status == GrabFrozen;
-  };
-  const bool held = grabbed(found->second.pointer) || grabbed(found->second.keyboard);
-  XFlush(display_->raw());
-  return held;
+  return grabProbe_.heldByAnother(found->second.pointer) || grabProbe_.heldByAnother(found->second.keyboard);
+}
+
+bool X11Input::secureInputEnabled() {
+  std::lock_guard displayGuard(display_->lock());
+  return grabProbe_.userKeyboardHeldByAnother();
 }

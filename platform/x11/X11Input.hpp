@@ -9,6 +9,7 @@
 
 #include "kit/platform/AgentInput.hpp"
 #include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11GrabProbe.hpp"
 #include "platform/x11/X11SpareKeys.hpp"
 #include "platform/x11/X11PrimaryKeeper.hpp"
 #include "platform/x11/X11UserWatch.hpp"
@@ -39,6 +40,8 @@ class X11Input : public AgentInput {
   void watchUser(std::function<void(UserInputKind)> callback) override { watch_.setCallback(std::move(callback)); }
   // Some client grabbed the agent's pointer or keyboard: a menu or popup is open.
   bool heldByApp(Agent agent, pid_t pid) override;
+  // Another client (a password prompt, a screen locker) grabbed the user's keyboard.
+  bool secureInputEnabled() override;
   // An agent acts on the app through accessibility (input is noted as it is posted).
   void agentActs(pid_t pid) { primary_.agentActs(pid); }
 
@@ -83,6 +86,7 @@ class X11Input : public AgentInput {
 
   std::shared_ptr<X11Display> display_;
   X11UserWatch watch_;
+  X11GrabProbe grabProbe_;
   std::mutex lock_;
   std::map<Agent, Devices> agents_;
   std::map<pid_t, Taken> taken_;

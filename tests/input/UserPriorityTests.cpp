@@ -34,9 +34,9 @@ struct SharedEditor {
   }
   // A pixel click (a pointer click, so every step is an event) at the button.
   std::string click() { return scene.call("click", {{"app", "Editor"}, {"x", 90}, {"y", 215}}); }
-  double firstEventTime(Kind kind) {
+  double firstEventTime(Kind kind, double from = 0) {
     for (const auto& posted : scene->posted())
-      if (posted.event.kind == kind) return posted.time;
+      if (posted.event.kind == kind && posted.time >= from) return posted.time;
     return -1;
   }
 };
@@ -72,6 +72,26 @@ TEST(UserPriority, AUserWorkingElsewhereIsNotWaitedFor) {
   double start = desk.scene->now();
   desk.click();
   EXPECT_LT(desk.firstEventTime(Kind::move) - start, 0.05);
+}
+
+// A password prompt holding the keyboard keeps the agent out of the front app until it
+// lets go; an app in the background is acted on meanwhile.
+TEST(UserPriority, APasswordPromptHoldingTheKeyboardKeepsTheAgentOutOfTheFrontApp) {
+  SharedEditor desk;
+  pid_t other = desk.scene->addApp({.name = "Mail"});
+  desk.scene->addWindow(other, {.title = "Inbox", .frame = {{900, 0}, {400, 300}}});
+  desk.scene.call("get_app_state", {{"app", "Editor"}});
+  desk.scene->setSecureInput(true);
+  const double start = desk.scene->now();
+  desk.scene->at(start + 3, [&] { desk.scene->setSecureInput(false); });
+  desk.click();
+  EXPECT_GE(desk.firstEventTime(Kind::move) - start, 3);
+
+  desk.scene->setSecureInput(true);
+  desk.scene->setFront(other);
+  const double again = desk.scene->now();
+  desk.click();
+  EXPECT_LT(desk.firstEventTime(Kind::move, again) - again, 0.05);
 }
 
 TEST(UserPriority, TheUsersKeyMidGestureMakesTheAgentStepAsideAndResumeAfterThePause) {

@@ -35,6 +35,15 @@ class AgentClicks : public AgentDesk {
     arguments.update(more);
     return tool("click", arguments);
   }
+  // The user works in the factory's first text field: the window comes to the front as
+  // the user's own doing, which the focus guard leaves alone.
+  static void userClicksTextField(const WindowInfo& factory, const std::string& state) {
+    std::smatch field;
+    ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(text field[^\n]*@(\d+),(\d+) (\d+)x(\d+))re")));
+    run("xdotool windowactivate --sync " + std::to_string(factory.id));
+    run("xdotool mousemove " + std::to_string(int(factory.frame.origin.x + std::stod(field[1]) + std::stod(field[3]) / 2)) +
+        " " + std::to_string(int(factory.frame.origin.y + std::stod(field[2]) + std::stod(field[4]) / 2)) + " click 1");
+  }
   // Whether the app shows a menu or popup window of its own.
   static bool showsAMenu(pid_t pid) {
     for (const auto& each : Apps::frontToBack())
@@ -156,13 +165,8 @@ TEST_F(AgentClicks, WhileTheUserTypesInTheSameAppTheAgentWaitsForTheirPause) {
   ASSERT_TRUE(factory);
   const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
   auto box = firstCheckBox(state);
-  std::smatch field;
   ASSERT_TRUE(box);
-  ASSERT_TRUE(std::regex_search(state, field, std::regex(R"re(text field[^\n]*@(\d+),(\d+) (\d+)x(\d+))re")));
-  // The user works in the factory's text field.
-  run("xdotool windowactivate --sync " + std::to_string(factory->id));
-  run("xdotool mousemove " + std::to_string(int(factory->frame.origin.x + std::stod(field[1]) + std::stod(field[3]) / 2)) +
-      " " + std::to_string(int(factory->frame.origin.y + std::stod(field[2]) + std::stod(field[4]) / 2)) + " click 1");
+  userClicksTextField(*factory, state);
   auto value = checkBoxValue(factory->pid, box->title);
   auto typingEnded = std::async(std::launch::async, [] {
     run("xdotool type --delay 40 'typing in the same app '");
@@ -177,6 +181,27 @@ TEST_F(AgentClicks, WhileTheUserTypesInTheSameAppTheAgentWaitsForTheirPause) {
   EXPECT_TRUE(eventually([&] { return checkBoxValue(factory->pid, box->title) == 1 - *value; }));
   tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});  // as it was
 
+}
+
+// A password prompt holding the user's keyboard keeps the agent out of the app in front.
+TEST_F(AgentClicks, WhileAPasswordPromptHoldsTheKeyboardTheAgentWaitsForItToLetGo) {
+  auto factory = window("gtk3-widget-factory");
+  ASSERT_TRUE(factory);
+  const std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  auto box = firstCheckBox(state);
+  ASSERT_TRUE(box);
+  const auto value = checkBoxValue(factory->pid, box->title);
+  userClicksTextField(*factory, state);
+  run("xdotool key End space");  // the caret after a word would add the wait for a word's end
+  ChildProcess prompt("/usr/bin/python3", {fixtures + "password_prompt.py", "2.5"});
+  ASSERT_EQ(prompt.readLine(), "grabbed");
+  const auto grabbed = std::chrono::steady_clock::now();
+  const std::string result = tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});
+  EXPECT_TRUE(result.starts_with("Clicked at that point.")) << result;
+  EXPECT_GE(std::chrono::steady_clock::now() - grabbed, std::chrono::seconds(2)) << "the click waited for the prompt";
+  EXPECT_TRUE(eventually([&] { return checkBoxValue(factory->pid, box->title) == 1 - *value; }));
+  EXPECT_EQ(prompt.wait(), 0);
+  tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});  // as it was
 }
 
 TEST_F(AgentClicks, ARightClickOpensAContextMenuWhoseItemIsChosenAndClosedInTheSameCall) {
