@@ -106,8 +106,7 @@ std::string Engine::setChoice(const std::string& value, const ElementRecord& rec
   };
   const auto wanted = position(choice.title);
   if (!wanted) return choice.reply();
-  const std::function<void(bool, int)> step =
-      AX::set(popUp, "AXFocused", true) == AXError::success ? keyStepper(target) : wheelStepper(record, target);
+  const std::function<void(bool, int)> step = focusForKeys(popUp) ? keyStepper(target) : wheelStepper(record, target);
   if (!step) return choice.reply();
   InputLocks::withLock(target.app.pid, [&] {
     SharedKeyWindow::shared().take(session->id, target.window);
@@ -122,6 +121,17 @@ std::string Engine::setChoice(const std::string& value, const ElementRecord& rec
     }
   });
   return choice.reply();
+}
+
+// The focus moves after the request is answered (Firefox's pop-up, on a busy machine, later
+// than the first keys): keys are for an element that says it has the focus within a second.
+bool Engine::focusForKeys(const AXElement& element) {
+  if (AX::set(element, "AXFocused", true) != AXError::success) return false;
+  for (int poll = 0; poll < 50; ++poll) {
+    if (AX::attribute<bool>(element, "AXFocused") == true) return true;
+    Platform::clock().sleep(0.02);
+  }
+  return false;
 }
 
 std::function<void(bool, int)> Engine::keyStepper(const Target& target) {
