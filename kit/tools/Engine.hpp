@@ -151,7 +151,7 @@ class Engine {
   std::string setChoice(const std::string& value, const ElementRecord& record, const Target& target);
   // Step a pop-up's option one at a time, down (towards the end of its list) or up.
   std::function<void(bool down, int count)> keyStepper(const Target& target);
-  // Asks for the element's keyboard focus and waits (bounded) until it has it; false when it did not come.
+  // Asks for the element's keyboard focus and waits (bounded) until it has it; false when refused.
   bool focusForKeys(const AXElement& element);
   std::function<void(bool down, int count)> wheelStepper(const ElementRecord& record, const Target& target);
   // Moves the agent's cursor to the element's centre with a pulse; not at all when it has no frame.

@@ -117,21 +117,20 @@ std::string Engine::setChoice(const std::string& value, const ElementRecord& rec
       step(*at < *wanted, std::abs(*wanted - *at));
       const auto before = choice.now;
       choice.now = Menus::shownAfter(popUp, choice.title);
-      if (choice.now == before) break;  // the steps do not reach it
+      if (choice.now == before && round > 0) break;  // the steps do not reach it (the first may come early)
     }
   });
   return choice.reply();
 }
 
-// The focus moves after the request is answered (Firefox's pop-up, on a busy machine, later
-// than the first keys): keys are for an element that says it has the focus within a second.
+// The focus moves after the request is answered (Firefox's pop-up, on a busy machine, after
+// the first keys had gone): keys wait until the element says it has it, up to a second, as a
+// pop-up in a background window may never say so.
 bool Engine::focusForKeys(const AXElement& element) {
   if (AX::set(element, "AXFocused", true) != AXError::success) return false;
-  for (int poll = 0; poll < 50; ++poll) {
-    if (AX::attribute<bool>(element, "AXFocused") == true) return true;
+  for (int poll = 0; poll < 50 && AX::attribute<bool>(element, "AXFocused") != true; ++poll)
     Platform::clock().sleep(0.02);
-  }
-  return false;
+  return true;
 }
 
 std::function<void(bool, int)> Engine::keyStepper(const Target& target) {

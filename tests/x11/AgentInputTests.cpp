@@ -204,6 +204,32 @@ TEST_F(AgentClicks, WhileAPasswordPromptHoldsTheKeyboardTheAgentWaitsForItToLetG
   tool("click", {{"app", "gtk3-widget-factory"}, {"x", box->x}, {"y", box->y}});  // as it was
 }
 
+// Two agents clicking in one app at once take turns: each click lands whole on its own box.
+TEST_F(AgentClicks, TwoAgentsClickingInOneAppAtOnceEachToggleTheirOwnBox) {
+  const UserSide before;
+  auto second = newRelay("codex");
+  auto useSecond = [&](const std::string& name, Json arguments) { return toolOn(*second, name, std::move(arguments)); };
+  std::string state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  useSecond("get_app_state", {{"app", "gtk3-widget-factory"}});
+  const std::regex box(R"re(\[(\d+)\] check box "checkbutton" value="0" @(\d+),(\d+) (\d+)x(\d+))re");
+  std::vector<std::pair<std::string, Json>> boxes;  // index, and where to click it
+  for (std::sregex_iterator it(state.begin(), state.end(), box), end; it != end && boxes.size() < 2; ++it)
+    boxes.push_back({(*it)[1], {{"app", "gtk3-widget-factory"},
+                                {"x", std::stod((*it)[2]) + std::stod((*it)[4]) / 2},
+                                {"y", std::stod((*it)[3]) + std::stod((*it)[5]) / 2}}});
+  ASSERT_EQ(boxes.size(), 2u) << state;
+  auto first = std::async(std::launch::async, [&] { return tool("click", boxes[0].second); });
+  const std::string other = useSecond("click", boxes[1].second);
+  const std::string one = first.get();
+  EXPECT_TRUE(one.starts_with("Clicked at that point.")) << one;
+  EXPECT_TRUE(other.starts_with("Clicked at that point.")) << other;
+  state = tool("get_app_state", {{"app", "gtk3-widget-factory"}});
+  for (const auto& [index, where] : boxes)
+    EXPECT_NE(state.find("[" + index + "] check box \"checkbutton\" value=\"1\""), std::string::npos) << state;
+  for (const auto& [index, where] : boxes) tool("click", where);  // as they were
+  expectUserSideKept(before, UserSide());
+}
+
 TEST_F(AgentClicks, ARightClickOpensAContextMenuWhoseItemIsChosenAndClosedInTheSameCall) {
   auto factory = window("gtk3-widget-factory");
   ASSERT_TRUE(factory);

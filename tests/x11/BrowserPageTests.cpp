@@ -124,6 +124,28 @@ TEST_P(BrowserPage, APagesSelectAndTextFieldAreSetThroughAccessibility) {
   EXPECT_NE(after.find("popup button value=\"Small\""), std::string::npos) << after;
   EXPECT_TRUE(eventually([&] { return hasWindowTitled(app->pid, "Local form: Small"); })) << "the page was told of the change";
   EXPECT_NE(after.find("text field \"Name\" value=\"Grace\""), std::string::npos) << after;
+
+  // A word of the page's field selected, and a paste that replaces it or, where the page's
+  // field takes no insertion through accessibility, says so and changes nothing.
+  const auto call = [&](const std::string& tool, const Json& arguments) {
+    Json all = arguments;
+    all["app"] = std::to_string(app->pid);
+    try {
+      return Tools::call(tool, Arguments(all), engine_, [] { return false; }).text;
+    } catch (const std::exception& error) {
+      return std::string(error.what());
+    }
+  };
+  const std::string selected = call("select_text", {{"element_index", std::stoll(name[1])}, {"text", "ace"}});
+  EXPECT_TRUE(selected.starts_with("Selected \"ace\".")) << selected;
+  const std::string pasted = call("paste", {{"text", "ape"}});
+  const bool inserted = pasted.starts_with("Inserted text at the caret through accessibility");
+  EXPECT_TRUE(inserted || pasted.starts_with("This field or format has no private paste path.") ||
+              pasted.starts_with("The app accepted the text edit but reports a different result."))
+      << pasted;
+  const std::string last = engine_.getAppState(std::to_string(app->pid), std::nullopt, false).text;
+  const std::string shown = std::string("text field \"Name\" value=\"") + (inserted ? "Grape" : "Grace") + "\"";
+  EXPECT_NE(last.find(shown), std::string::npos) << last;
 }
 
 TEST_P(BrowserPage, ALongPageScrollsByTheAgentsWheelInTheBackground) {

@@ -188,11 +188,23 @@ TEST_F(ElementActions, AQtWindowsSliderSpinBoxCheckBoxAndComboBoxAreSet) {
   EXPECT_EQ(setQt("popup button \"Red\"", "blue"), "Chose \"Blue\"; it now shows \"Blue\".");
   EXPECT_EQ(setQt("popup button", "green"), "Chose \"Green\"; it now shows \"Green\".");
   EXPECT_TRUE(setQt("popup button", "purple").starts_with("No option \"purple\"")) << "an unknown option";
+  // A word of the line edit replaced by a paste, and the spin box stepped by its action (by
+  // Qt's own amount: 5 here, measured).
+  const int64_t field = indexOf(state, "text field value=\"hello\"");
+  EXPECT_EQ(firstLine(tool("select_text", {{"app", app}, {"element_index", field}, {"text", "ell"}})), "Selected \"ell\".");
+  EXPECT_EQ(firstLine(tool("paste", {{"app", app}, {"text", "ipp"}})),
+            "Inserted text at the caret through accessibility without using the system clipboard.");
+  EXPECT_EQ(firstLine(tool("perform_secondary_action",
+                           {{"app", app}, {"element_index", indexOf(state, "incrementor")}, {"action", "Increment"}})),
+            "Performed Increment on [" + std::to_string(indexOf(state, "incrementor")) + "].");
   state = tool("get_app_state", {{"app", app}});
-  for (const std::string line : {"slider \"Volume\" value=\"75\"", "incrementor \"Copies\" value=\"12\"",
-                                 "check box \"Remember\" value=\"1\"", "popup button \"Green\" value=\"Green\""})
+  EXPECT_TRUE(std::regex_search(state, std::regex(R"re(incrementor "Copies" value="(1[3-9]|[2-9]\d)")re"))) << state;
+  for (const std::string line : {"slider \"Volume\" value=\"75\"",
+                                 "check box \"Remember\" value=\"1\"", "popup button \"Green\" value=\"Green\"",
+                                 "text field value=\"hippo\""})
     EXPECT_NE(state.find(line), std::string::npos) << line << " in " << state;
   typing.wait();
   EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "qt values meanwhile"; })) << readFile(typedFile());
   expectUserSideKept(before, UserSide());
+  EXPECT_TRUE(eventually([] { return selections() == "user-clipboard|user-primary"; })) << selections();
 }
