@@ -24,7 +24,10 @@ bool X11GrabProbe::heldByAnother(int device) {
   const Status status = XIGrabDevice(display_.raw(), device, unmapped_, CurrentTime, None, XIGrabModeAsync,
                                      XIGrabModeAsync, False, &mask);
   // Never expected on an unmapped window; given back at once should a server differ.
-  if (status == Success) XIUngrabDevice(display_.raw(), device, CurrentTime);
+  if (status == Success) {
+    XIUngrabDevice(display_.raw(), device, CurrentTime);
+    XFlush(display_.raw());
+  }
   return status == AlreadyGrabbed || status == GrabFrozen;
 }
 

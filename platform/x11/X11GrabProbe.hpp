@@ -15,9 +15,10 @@ class X11GrabProbe {
   X11GrabProbe(const X11GrabProbe&) = delete;
   X11GrabProbe& operator=(const X11GrabProbe&) = delete;
 
-  // Expects the display's lock held.
+  // Both expect the display's lock held.
   bool heldByAnother(int device);
-  // The masters of the user's keyboards: every master keyboard but the agents' ("tarnwick-…").
+  // Whether another client holds one of the user's keyboards: any master keyboard but an
+  // agent's ("tarnwick-…").
   bool userKeyboardHeldByAnother();
 
  private:
