@@ -299,6 +299,8 @@ bool Backstage::closeAll() {
 void Backstage::applyDisplayLoss() {
   if (!display_ || InvisibleDisplay::listed(display_->id)) return;
   Log::error(Log::backstage, "Backstage display " + std::to_string(display_->id) + " was lost");
+  // What is left of it (a screen grown for it, a CRTC driving it) goes too.
+  desktop_->windowServer().removeInvisibleDisplay(display_->id);
   display_.reset();
   // Windows still there with their process go home; where the others went is not known,
   // so they stay in the journal, unresolved.

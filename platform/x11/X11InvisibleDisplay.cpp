@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/x11/X11SpareCrtc.hpp"
+
 namespace X11InvisibleDisplay {
 namespace {
 
@@ -73,17 +75,25 @@ std::vector<Rect> pointerAreas(X11Display& display) {
   return areas;
 }
 
+bool reachable(X11Display& display, const Rect& area) { return reachable(area, pointerAreas(display)); }
+
 std::optional<Rect> create(X11Display& display, Size size) {
   const Atom name = display.atom(monitorName);
+  std::optional<Rect> stale;
+  {
+    Monitors monitors(display);
+    for (int i = 0; i < monitors.count; ++i) {
+      const XRRMonitorInfo& monitor = monitors.list[i];
+      if (monitor.name == name) stale = Rect{{double(monitor.x), double(monitor.y)}, {double(monitor.width), double(monitor.height)}};
+    }
+  }
+  // One a killed run left is used as it is while pointers still reach it.
+  if (stale && reachable(display, *stale)) return stale;
+  if (stale) remove(display);
+
   Monitors monitors(display);
   int right = 0;
-  for (int i = 0; i < monitors.count; ++i) {
-    const XRRMonitorInfo& monitor = monitors.list[i];
-    if (monitor.name == name) {
-      return Rect{{double(monitor.x), double(monitor.y)}, {double(monitor.width), double(monitor.height)}};
-    }
-    right = std::max(right, monitor.x + monitor.width);
-  }
+  for (int i = 0; i < monitors.count; ++i) right = std::max(right, monitors.list[i].x + monitors.list[i].width);
   int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
   if (!XRRGetScreenSizeRange(display.raw(), display.root(), &minWidth, &minHeight, &maxWidth, &maxHeight)) {
     return std::nullopt;
@@ -93,7 +103,6 @@ std::optional<Rect> create(X11Display& display, Size size) {
   const int height = std::min(int(size.height), maxHeight);
   if (width < int(size.width / 3) || height <= 0) return std::nullopt;
   const Rect area{{double(right), 0}, {double(width), double(height)}};
-  if (!reachable(area, pointerAreas(display))) return std::nullopt;
 
   const Size before = rootSize(display);
   const int screenWidth = std::max(int(before.width), right + width);
@@ -101,8 +110,15 @@ std::optional<Rect> create(X11Display& display, Size size) {
   if (screenWidth != int(before.width) || screenHeight != int(before.height)) {
     resizeScreen(display, screenWidth, screenHeight);
   }
+  std::optional<RROutput> output;
+  if (!reachable(display, area) && !(output = X11SpareCrtc::drive(display, area))) {
+    remove(display);  // gives the screen its size back
+    return std::nullopt;
+  }
   keepNewWindowsOnRealMonitors(display, monitors);
-  XRRMonitorInfo* monitor = XRRAllocateMonitor(display.raw(), 0);
+  // Naming the output keeps the server from listing it as a monitor of its own.
+  XRRMonitorInfo* monitor = XRRAllocateMonitor(display.raw(), output ? 1 : 0);
+  if (output) monitor->outputs[0] = *output;
   monitor->name = name;
   monitor->primary = False;
   monitor->automatic = False;
@@ -120,6 +136,7 @@ std::optional<Rect> create(X11Display& display, Size size) {
 
 void remove(X11Display& display) {
   XRRDeleteMonitor(display.raw(), display.root(), display.atom(monitorName));
+  X11SpareCrtc::release(display);
   XSync(display.raw(), False);
   // The screen shrinks back around the monitors that remain.
   Monitors monitors(display);

@@ -123,9 +123,10 @@ std::vector<DisplayInfo> X11WindowServer::displays() {
     for (int i = 0; i < count; ++i) {
       const XRRMonitorInfo& monitor = monitors[i];
       const bool ours = monitor.name == invisible;
-      found.push_back({ours ? X11InvisibleDisplay::id : next++,
-                       {{double(monitor.x), double(monitor.y)}, {double(monitor.width), double(monitor.height)}},
-                       bool(monitor.primary) && !ours, ours});
+      const Rect frame{{double(monitor.x), double(monitor.y)}, {double(monitor.width), double(monitor.height)}};
+      // Pointers cannot reach it once another program turned its CRTC off: it is lost.
+      if (ours && !X11InvisibleDisplay::reachable(*display_, frame)) continue;
+      found.push_back({ours ? X11InvisibleDisplay::id : next++, frame, bool(monitor.primary) && !ours, ours});
     }
     XRRFreeMonitors(monitors);
   }
