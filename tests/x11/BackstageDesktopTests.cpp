@@ -151,6 +151,23 @@ TEST_F(CoveredWindows, AnotherProgramRemovingTheMonitorSendsItsGuestsHome) {
   EXPECT_EQ(backstage.recoveryStatus(), std::nullopt);
 }
 
+TEST_F(CoveredWindows, AnotherProgramTurningOffTheOutputThatShowsItSendsItsGuestsHome) {
+  auto factory = parkedFactory(9);
+  ASSERT_TRUE(factory);
+  std::smatch output;
+  const std::string listed = monitors();
+  if (!std::regex_search(listed, output, std::regex(R"(TARNWICK \S+\s+(\S+))")))
+    GTEST_SKIP() << "no output of its own shows the display here: " << listed;
+  const Rect home = factory->frame;
+  Backstage& backstage = Backstage::shared();
+  run("xrandr --output " + output[1].str() + " --off");
+  backstage.tick();
+  EXPECT_EQ(frameOf(factory->id), home);
+  EXPECT_FALSE(backstage.isGuest(factory->id));
+  EXPECT_EQ(monitors().find("TARNWICK"), std::string::npos) << monitors();
+  EXPECT_EQ(screenSize(), shownSize()) << "the screen shrinks back";
+}
+
 TEST_F(CoveredWindows, TheUserClickingWhereAParkedWindowWouldShowBringsItHome) {
   auto factory = parkedFactory(5);
   ASSERT_TRUE(factory);
