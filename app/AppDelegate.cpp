@@ -20,6 +20,8 @@
 #include "kit/setup/ClientSetup.hpp"
 #include "kit/setup/ConnectionReports.hpp"
 #include "kit/common/ToolError.hpp"
+#include "kit/perception/WindowList.hpp"
+#include "kit/platform/Desktop.hpp"
 
 namespace {
 
@@ -59,6 +61,13 @@ void AppDelegate::start() {
   server_ = std::move(server);
   Log::info(Log::app, "Listening on " + server_->path());
   Backstage::shared().open();
+  // What the first agent call would wait for otherwise.
+  std::thread([] {
+    auto desktop = Platform::desktopIfAny();
+    if (!desktop) return;  // none to read: every call says so itself
+    WindowList::copy(WindowListOption::all);
+    desktop->accessibility();
+  }).detach();
   followWebBridgeSetting();
   if (connectClients_) connectAgents();
   else if (interactive_) showConnectionHelp();

@@ -17,6 +17,7 @@ std::set<pid_t> pagelessPIDs;  // browsers whose page did not come when asked
 
 constexpr int warmUpDepth = 7;
 constexpr int warmUpLimit = 400;
+constexpr double settleAfterFirstWalk = 0.4;
 
 bool insertPrepared(pid_t pid) {
   std::lock_guard guard(preparedLock);
@@ -61,11 +62,11 @@ bool prepare(const RunningApp& app, const WindowInfo& window) {
     AX::enableWebAccessibility(app.pid, WebRuntime::isElectron(app));
     pageShown = waitForWebArea(app.pid, *element);
   }
-  if (!isNew) return pageShown;
+  if (!isNew || !Platform::desktop().accessibility().wakesOnFirstWalk()) return pageShown;
   if (element && std::find(listed.begin(), listed.end(), *element) == listed.end()) listed.push_back(*element);
   int visited = 0;
   for (const auto& each : listed) warmUp(each, 0, visited);
-  Platform::clock().sleep(Platform::desktop().accessibility().settleAfterFirstWalk());
+  Platform::clock().sleep(settleAfterFirstWalk);
   return pageShown;
 }
 

@@ -44,7 +44,7 @@ class Accessibility {
   // request: none inside when there is no page; none as a whole where the platform or the
   // app has no such search, and the caller walks the tree.
   virtual std::optional<std::optional<AXElement>> searchWebArea(const AXElement&) { return std::nullopt; }
-  // How long an app needs, after its tree was first walked, before the tree it then builds
-  // is complete; 0 where a walk reads the app's current tree directly.
-  virtual double settleAfterFirstWalk() const { return 0.4; }
+  // Whether an app builds its tree only once it is first walked, and needs a moment after
+  // that walk before the tree is complete; not where a walk reads the app's current tree.
+  virtual bool wakesOnFirstWalk() const { return true; }
 };

@@ -50,7 +50,7 @@ class AtspiAccessibility : public Accessibility {
   std::optional<AXElement> elementAt(pid_t pid, Point point) override;
   std::optional<std::optional<AXElement>> searchWebArea(const AXElement& element) override;
   // AT-SPI reads the app's live tree: once walked, it is there.
-  double settleAfterFirstWalk() const override { return 0; }
+  bool wakesOnFirstWalk() const override { return false; }
 
   class Reading;  // one element's facts while its attributes are read
 

@@ -20,9 +20,13 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
     auto found = objects_.find(element.id);
     if (found == objects_.end() || prefetchedFor(element.id) != nullptr) continue;
     AtspiAccessible* object = found->second;
-    calls.push_back({object, "org.a11y.atspi.Accessible", "GetState", std::nullopt});
-    asked.emplace_back(element.id, Fact::states);
-    const auto& interfaces = settled_[element.id].interfaces;
+    // What the library holds from the app's cache is not asked again.
+    if (!Reading::libraryHolds(object, ATSPI_CACHE_STATES)) {
+      calls.push_back({object, "org.a11y.atspi.Accessible", "GetState", std::nullopt});
+      asked.emplace_back(element.id, Fact::states);
+    }
+    auto& interfaces = settled_[element.id].interfaces;
+    if (!interfaces && Reading::libraryHolds(object, ATSPI_CACHE_INTERFACES)) interfaces = Reading::interfacesOf(object);
     if (!interfaces) {
       calls.push_back({object, "org.a11y.atspi.Accessible", "GetInterfaces", std::nullopt});
       asked.emplace_back(element.id, Fact::interfaces);

@@ -150,23 +150,33 @@ uint32_t AtspiAccessibility::Reading::interfaceMask(const std::vector<std::strin
 bool AtspiAccessibility::Reading::hasComponent(uint32_t mask) { return (mask & (1u << componentInterface)) != 0; }
 bool AtspiAccessibility::Reading::hasAction(uint32_t mask) { return (mask & (1u << actionInterface)) != 0; }
 
+std::optional<uint32_t> AtspiAccessibility::Reading::interfacesOf(AtspiAccessible* object) {
+  GArray* listed = atspi_accessible_get_interfaces(object);
+  if (listed == nullptr) return std::nullopt;
+  std::vector<std::string_view> names;
+  for (guint i = 0; i < listed->len; ++i) {
+    if (const char* name = g_array_index(listed, gchar*, i)) names.emplace_back(name);
+  }
+  const uint32_t mask = interfaceMask(names);
+  for (guint i = 0; i < listed->len; ++i) g_free(g_array_index(listed, gchar*, i));
+  const bool answered = listed->len > 0;  // every object is at least an Accessible
+  g_array_free(listed, TRUE);
+  if (!answered) return std::nullopt;
+  return mask;
+}
+
+bool AtspiAccessibility::Reading::libraryHolds(AtspiAccessible* object, AtspiCache fact) {
+  const AtspiApplication* app = object->parent.app;
+  if (app == nullptr || (object->cached_properties & fact) == 0) return false;
+  const AtspiCache kept = app->cache == ATSPI_CACHE_UNDEFINED ? ATSPI_CACHE_DEFAULT : app->cache;
+  if ((kept & fact) == 0) return false;
+  return fact != ATSPI_CACHE_STATES || object->states != nullptr;
+}
+
 uint32_t AtspiAccessibility::Reading::interfaces() {
   std::optional<uint32_t>& known = owner.settled_[element.id].interfaces;
-  if (!known) {
-    GArray* listed = atspi_accessible_get_interfaces(object);
-    if (listed == nullptr) return 0;
-    std::vector<std::string_view> names;
-    for (guint i = 0; i < listed->len; ++i) {
-      if (const char* name = g_array_index(listed, gchar*, i)) names.emplace_back(name);
-    }
-    const uint32_t mask = interfaceMask(names);
-    for (guint i = 0; i < listed->len; ++i) g_free(g_array_index(listed, gchar*, i));
-    const bool answered = listed->len > 0;  // every object is at least an Accessible
-    g_array_free(listed, TRUE);
-    if (!answered) return 0;
-    known = mask;
-  }
-  return *known;
+  if (!known) known = interfacesOf(object);
+  return known.value_or(0);
 }
 
 #define INTERFACE_GETTER(Type, method, slot, field, cast)                                           \

@@ -41,6 +41,11 @@ class AtspiAccessibility::Reading {
   uint32_t interfaces();  // one bit per interface the getters above hand out
   // The bits of the interfaces named (with or without the bus's "org.a11y.atspi." prefix).
   static uint32_t interfaceMask(const std::vector<std::string_view>& names);
+  // The object's interfaces as a mask; none when it did not answer.
+  static std::optional<uint32_t> interfacesOf(AtspiAccessible* object);
+  // Whether the library holds the fact from the app's cache or its events, so reading it
+  // asks nothing of the app.
+  static bool libraryHolds(AtspiAccessible* object, AtspiCache fact);
   static bool hasComponent(uint32_t mask);
   static bool hasAction(uint32_t mask);
   // Screen coordinates; none for an unplaced object or a placeholder frame.
