@@ -84,7 +84,8 @@ std::optional<Rect> create(X11Display& display, Size size) {
     Monitors monitors(display);
     for (int i = 0; i < monitors.count; ++i) {
       const XRRMonitorInfo& monitor = monitors.list[i];
-      if (monitor.name == name) stale = Rect{{double(monitor.x), double(monitor.y)}, {double(monitor.width), double(monitor.height)}};
+      if (monitor.name == name)
+        stale = Rect{{double(monitor.x), double(monitor.y)}, {double(monitor.width), double(monitor.height)}};
     }
   }
   // One a killed run left is used as it is while pointers still reach it.
