@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "platform/x11/X11AgentNames.hpp"
+
 X11GrabProbe::X11GrabProbe(X11Display& display) : display_(display) {
   std::lock_guard guard(display_.lock());
   XSetWindowAttributes attributes{};
@@ -36,7 +38,7 @@ bool X11GrabProbe::userKeyboardHeldByAnother() {
   XIDeviceInfo* info = XIQueryDevice(display_.raw(), XIAllMasterDevices, &count);
   bool held = false;
   for (int i = 0; i < count && !held; ++i) {
-    const bool agents = std::string_view(info[i].name).starts_with("tarnwick-");
+    const bool agents = std::string_view(info[i].name).starts_with(X11AgentNames::prefix);
     if (info[i].use == XIMasterKeyboard && !agents) held = heldByAnother(info[i].deviceid);
   }
   XIFreeDeviceInfo(info);

@@ -18,7 +18,7 @@ class X11GrabProbe {
   // Both expect the display's lock held.
   bool heldByAnother(int device);
   // Whether another client holds one of the user's keyboards: any master keyboard but an
-  // agent's ("tarnwick-…").
+  // agent's (X11AgentNames).
   bool userKeyboardHeldByAnother();
 
  private:

@@ -15,6 +15,7 @@
 #include "kit/common/Log.hpp"
 #include "kit/common/Text.hpp"
 #include "kit/platform/KeyboardLayouts.hpp"
+#include "platform/x11/X11AgentNames.hpp"
 #include "platform/x11/X11Windows.hpp"
 
 namespace {
@@ -44,7 +45,7 @@ X11Input::Toolkit toolkitOf(pid_t pid) {
 
 }  // namespace
 
-std::string X11Input::masterPrefix() { return "tarnwick-" + std::to_string(getpid()) + "-"; }
+std::string X11Input::masterPrefix() { return std::string(X11AgentNames::prefix) + std::to_string(getpid()) + "-"; }
 
 X11Input::X11Input(std::shared_ptr<X11Display> display, std::shared_ptr<X11SpareKeys> spareKeys,
                    std::function<std::optional<WindowNumber>(Point)> windowAt,
@@ -72,7 +73,7 @@ void X11Input::removeLeftoverMasters() {
   XIDeviceInfo* info = XIQueryDevice(display_->raw(), XIAllMasterDevices, &count);
   for (int i = 0; i < count; ++i) {
     std::string name = info[i].name;
-    if (info[i].use != XIMasterPointer || !name.starts_with("tarnwick-")) continue;
+    if (info[i].use != XIMasterPointer || !name.starts_with(X11AgentNames::prefix)) continue;
     pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + 9));
     if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) {
       Log::info("Input", "removing the agent pointer left behind: " + name);
