@@ -166,14 +166,16 @@ void AtspiAccessibility::catchUp() {
   }
 }
 
-// Runs while pending messages are handled, so under the lock. Listeners receive their own
-// copy of each event and must free it.
+// Runs while pending messages are handled, so under the lock, also from within a library
+// call that waits for its reply: a reader may hold an entry across that call, so entries
+// are emptied, never removed. Listeners receive their own copy of each event and must free it.
 void AtspiAccessibility::forgetSettled(AtspiEvent* event, void* self) {
   if (event->source != nullptr) {
     auto* owner = static_cast<AtspiAccessibility*>(self);
     const std::string id = identity(event->source);
-    owner->settled_.erase(id);
-    owner->prefetched_.erase(id);
+    Settled forgotten;
+    if (auto found = owner->settled_.find(id); found != owner->settled_.end()) std::swap(found->second, forgotten);
+    if (auto found = owner->prefetched_.find(id); found != owner->prefetched_.end()) found->second.read = {};
   }
   g_boxed_free(ATSPI_TYPE_EVENT, event);
 }

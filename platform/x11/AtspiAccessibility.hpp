@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "kit/platform/Accessibility.hpp"
+#include "platform/x11/AtspiPipeline.hpp"
 
 // Accessibility of the apps on the AT-SPI bus (libatspi). An element's identity is its
 // bus name and object path. libatspi is not thread-safe, so every call runs under one
@@ -136,13 +137,24 @@ class AtspiAccessibility : public Accessibility {
     std::optional<int64_t> states;
     std::optional<AtspiRect> extents;  // as the toolkit reports them
     std::chrono::steady_clock::time_point read;
+    std::optional<std::vector<std::string>> children;  // bus name and path of each
   };
   std::unordered_map<std::string, Prefetched> prefetched_;
+  // One reply per call (see AtspiPipeline::send); an app that let the burst run into the
+  // time-out is noted as stalled.
+  struct Burst {
+    std::vector<DBusMessage*> replies;
+    bool answered;
+  };
+  Burst burst(const std::vector<AtspiPipeline::Call>& calls, const std::string& askedOf);
   // False when the app did not answer in time (it is then noted as stalled).
   bool prefetch(const std::vector<AXElement>& elements);
   // The names of the elements' actions (id, how many), settled; false as prefetch.
   bool prefetchActionNames(const std::vector<std::pair<std::string, size_t>>& counts);
   const Prefetched* prefetchedFor(const std::string& id);
+  // The children of shown elements, asked for in one burst where they are not settled.
+  void prefetchChildren(const std::vector<AXElement>& elements);
+  std::optional<std::vector<std::string>> takePrefetchedChildren(const std::string& id);
   // Closed pop-up buttons whose list an agent opened: their items are listed and pressed
   // without the toolkit's popup, which would take the user's keyboard (its items work
   // while the list is closed).

@@ -125,4 +125,23 @@ std::optional<std::string> text(DBusMessage* reply) {
   return std::string(value);
 }
 
+std::optional<std::vector<std::string>> references(DBusMessage* reply, const char* ownBus) {
+  DBusMessageIter top, list, pair;
+  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY)
+    return std::nullopt;
+  std::vector<std::string> result;
+  for (dbus_message_iter_recurse(&top, &list); dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT;
+       dbus_message_iter_next(&list)) {
+    const char* bus = nullptr;
+    const char* path = nullptr;
+    dbus_message_iter_recurse(&list, &pair);
+    dbus_message_iter_get_basic(&pair, &bus);
+    dbus_message_iter_next(&pair);
+    dbus_message_iter_get_basic(&pair, &path);
+    // Apps on a direct connection may leave their own bus name out.
+    result.push_back(std::string(bus != nullptr && *bus != '\0' ? bus : ownBus) + path);
+  }
+  return result;
+}
+
 }  // namespace AtspiPipeline

@@ -32,5 +32,7 @@ std::optional<std::vector<const char*>> interfaces(DBusMessage* reply);  // GetI
 std::optional<AtspiRect> extents(DBusMessage* reply);                      // GetExtents
 std::optional<int32_t> integerProperty(DBusMessage* reply);                 // Get of an int32 property
 std::optional<std::string> text(DBusMessage* reply);      // a string: Action.GetName, …
+// GetChildren: bus name and path of each child, the app's own bus where it leaves it out.
+std::optional<std::vector<std::string>> references(DBusMessage* reply, const char* ownBus);
 
 }  // namespace AtspiPipeline

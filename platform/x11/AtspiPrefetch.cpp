@@ -12,6 +12,15 @@ enum class Fact { states, interfaces, extents, actions };
 
 }  // namespace
 
+AtspiAccessibility::Burst AtspiAccessibility::burst(const std::vector<AtspiPipeline::Call>& calls,
+                                                   const std::string& askedOf) {
+  const auto started = std::chrono::steady_clock::now();
+  Burst sent{AtspiPipeline::send(calls, timeoutMilliseconds_), true};
+  sent.answered = !tookTheTimeOut(started);
+  if (!sent.answered) noteStalled(askedOf);
+  return sent;
+}
+
 bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
   if (prefetched_.size() > elements.size() + 4096) prefetched_.clear();  // apps that went away
   std::vector<AtspiPipeline::Call> calls;
@@ -45,15 +54,16 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
     }
   }
   if (asked.size() < 2) return true;  // one call gains nothing from a burst
-  const auto started = std::chrono::steady_clock::now();
-  const auto replies = AtspiPipeline::send(calls, timeoutMilliseconds_);
+  const auto [replies, answered] = burst(calls, asked.front().first);
   const auto now = std::chrono::steady_clock::now();
   std::vector<std::pair<std::string, size_t>> actionCounts;
-  const bool answered = !tookTheTimeOut(started);
   for (size_t i = 0; i < replies.size(); ++i) {
     const auto& [id, fact] = asked[i];
     Prefetched& entry = prefetched_[id];
-    if (entry.read != now) entry = Prefetched{std::nullopt, std::nullopt, now};
+    if (entry.read != now) {
+      entry = Prefetched();
+      entry.read = now;
+    }
     if (fact == Fact::states) {
       if (auto words = AtspiPipeline::states(replies[i])) entry.states = int64_t((*words)[0]) | int64_t((*words)[1]) << 32;
     } else if (fact == Fact::interfaces) {
@@ -67,11 +77,7 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
     }
     if (replies[i] != nullptr) dbus_message_unref(replies[i]);
   }
-  if (!answered) {
-    noteStalled(asked.front().first);
-    return false;
-  }
-  return prefetchActionNames(actionCounts);
+  return answered && prefetchActionNames(actionCounts);
 }
 
 bool AtspiAccessibility::prefetchActionNames(const std::vector<std::pair<std::string, size_t>>& counts) {
@@ -80,8 +86,7 @@ bool AtspiAccessibility::prefetchActionNames(const std::vector<std::pair<std::st
     for (size_t i = 0; i < count; ++i)
       calls.push_back({objects_.at(id), "org.a11y.atspi.Action", "GetName", std::nullopt, int32_t(i)});
   if (calls.empty()) return true;
-  const auto started = std::chrono::steady_clock::now();
-  const auto replies = AtspiPipeline::send(calls, timeoutMilliseconds_);
+  const auto [replies, answered] = burst(calls, counts.front().first);
   size_t next = 0;
   for (const auto& [id, count] : counts) {
     std::vector<std::string> names;
@@ -94,9 +99,42 @@ bool AtspiAccessibility::prefetchActionNames(const std::vector<std::pair<std::st
     }
     if (complete) settled_[id].actions = std::move(names);  // else asked one by one later
   }
-  if (!tookTheTimeOut(started)) return true;
-  noteStalled(counts.front().first);
-  return false;
+  return answered;
+}
+
+void AtspiAccessibility::prefetchChildren(const std::vector<AXElement>& elements) {
+  std::vector<AtspiPipeline::Call> calls;
+  std::vector<std::string> asked;
+  for (const auto& element : elements) {
+    auto found = objects_.find(element.id);
+    if (found == objects_.end() || settled_[element.id].children) continue;
+    if (const Prefetched* early = prefetchedFor(element.id); early != nullptr && early->children) continue;
+    calls.push_back({found->second, "org.a11y.atspi.Accessible", "GetChildren", std::nullopt});
+    asked.push_back(element.id);
+  }
+  if (asked.size() < 2) return;
+  const auto replies = burst(calls, asked.front()).replies;
+  const auto now = std::chrono::steady_clock::now();
+  for (size_t i = 0; i < replies.size(); ++i) {
+    if (replies[i] == nullptr) continue;
+    if (auto children = AtspiPipeline::references(replies[i], calls[i].object->parent.app->bus_name)) {
+      const bool fresh = prefetchedFor(asked[i]) != nullptr;
+      Prefetched& entry = prefetched_[asked[i]];
+      if (!fresh) {
+        entry = Prefetched();
+        entry.read = now;
+      }
+      entry.children = std::move(children);
+    }
+    dbus_message_unref(replies[i]);
+  }
+}
+
+std::optional<std::vector<std::string>> AtspiAccessibility::takePrefetchedChildren(const std::string& id) {
+  if (!prefetchedFor(id)) return std::nullopt;
+  std::optional<std::vector<std::string>> taken;
+  taken.swap(prefetched_.at(id).children);
+  return taken;
 }
 
 const AtspiAccessibility::Prefetched* AtspiAccessibility::prefetchedFor(const std::string& id) {

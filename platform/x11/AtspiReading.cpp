@@ -1,5 +1,7 @@
 #include "platform/x11/AtspiReading.hpp"
 
+#include "platform/x11/AtspiPipeline.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -254,6 +256,7 @@ std::vector<AXElement> AtspiAccessibility::Reading::children() {
     if (popUp && isList(each.role())) return !listed;
     return !each.isShown();
   });
+  owner.prefetchChildren(result);  // the walk goes on into the shown ones
   return result;
 }
 
@@ -353,6 +356,8 @@ std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
 std::optional<std::vector<std::string>> AtspiAccessibility::Reading::childIdentities() {
   AtspiApplication* app = object->parent.app;
   if (app == nullptr || app->bus == nullptr || app->bus_name == nullptr) return std::nullopt;
+  // Asked for in a burst with the element's siblings; used once, as pages are asked again.
+  if (auto early = owner.takePrefetchedChildren(element.id)) return early;
   DBusMessage* call = dbus_message_new_method_call(app->bus_name, object->parent.path, "org.a11y.atspi.Accessible",
                                                    "GetChildren");
   if (call == nullptr) return std::nullopt;
@@ -365,22 +370,7 @@ std::optional<std::vector<std::string>> AtspiAccessibility::Reading::childIdenti
     dbus_error_free(&error);
     return std::vector<std::string>();
   }
-  std::optional<std::vector<std::string>> result;
-  DBusMessageIter top, list, pair;
-  if (dbus_message_iter_init(reply, &top) && dbus_message_iter_get_arg_type(&top) == DBUS_TYPE_ARRAY) {
-    result.emplace();
-    for (dbus_message_iter_recurse(&top, &list); dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT;
-         dbus_message_iter_next(&list)) {
-      const char* bus = nullptr;
-      const char* path = nullptr;
-      dbus_message_iter_recurse(&list, &pair);
-      dbus_message_iter_get_basic(&pair, &bus);
-      dbus_message_iter_next(&pair);
-      dbus_message_iter_get_basic(&pair, &path);
-      // Apps on a direct connection may leave their own bus name out.
-      result->push_back(std::string(bus != nullptr && *bus != '\0' ? bus : app->bus_name) + path);
-    }
-  }
+  auto result = AtspiPipeline::references(reply, app->bus_name);
   dbus_message_unref(reply);
   return result;
 }

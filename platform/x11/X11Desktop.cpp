@@ -45,6 +45,7 @@ X11Desktop::X11Desktop(std::shared_ptr<X11Display> display)
 // Opened on first use: helpers that only list windows never join the accessibility bus,
 // where every listener makes each app send more events.
 void X11Desktop::openAccessibility() {
+  windowServer_.keepUsersWindowActive();
   AtspiBus::switchOn();
   publishBusAddress();
   AtspiAccessibility::Hooks hooks;
@@ -100,7 +101,9 @@ Accessibility& X11Desktop::accessibility() {
 
 // Made on first use: helpers that only list windows never add devices or watch the user.
 AgentInput* X11Desktop::input() {
-  std::call_once(inputOpened_, [this] { input_ = std::make_unique<X11Input>(display_, spareKeys_, [this](Point point) -> std::optional<WindowNumber> {
+  std::call_once(inputOpened_, [this] {
+    windowServer_.keepUsersWindowActive();
+    input_ = std::make_unique<X11Input>(display_, spareKeys_, [this](Point point) -> std::optional<WindowNumber> {
       auto window = windowServer_.windowAt(point);
       if (!window) return std::nullopt;
       return window->id;

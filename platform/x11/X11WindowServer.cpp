@@ -58,15 +58,17 @@ std::optional<pid_t> X11WindowServer::pidOf(::Window window) {
 // stayed where it was. It would then name that app's window active, or none, while the
 // user's keys go to their own window: whenever it names another window than the user's,
 // it is told where the user's keyboard is.
-X11WindowServer::X11WindowServer(std::shared_ptr<X11Display> display) : display_(std::move(display)) {
-  auto keepUsersWindowActive = [this] {
+void X11WindowServer::keepUsersWindowActive() {
+  auto correct = [this] {
     std::lock_guard guard(display_->lock());
     if (X11Windows::namedActiveWindow(*display_) != X11Windows::focusedClient(*display_))
       X11Windows::confirmFocus(*display_);
   };
-  activeWatch_.start(keepUsersWindowActive);
-  keepUsersWindowActive();
+  activeWatch_.start(correct);
+  correct();
 }
+
+X11WindowServer::X11WindowServer(std::shared_ptr<X11Display> display) : display_(std::move(display)) {}
 
 std::optional<::Window> X11WindowServer::focusedClient() {
   return X11Windows::focusedAncestor(*display_, [this](::Window window) { return pidOf(window).has_value(); });

@@ -15,6 +15,9 @@
 class X11WindowServer : public WindowServer {
  public:
   explicit X11WindowServer(std::shared_ptr<X11Display> display);
+  // From now on the window manager is told where the user's keyboard is whenever it names
+  // another window active: for processes whose agents act, not helpers that only look.
+  void keepUsersWindowActive();
 
   Json windowList(uint32_t options, WindowNumber relativeTo) override;
   std::optional<pid_t> frontProcess() override;
