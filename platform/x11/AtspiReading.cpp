@@ -1,7 +1,5 @@
 #include "platform/x11/AtspiReading.hpp"
 
-#include "platform/x11/AtspiPipeline.hpp"
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
