@@ -152,6 +152,8 @@ class AtspiAccessibility : public Accessibility {
   // The names of the elements' actions (id, how many), settled; false as prefetch.
   bool prefetchActionNames(const std::vector<std::pair<std::string, size_t>>& counts);
   const Prefetched* prefetchedFor(const std::string& id);
+  // The element's entry while it is fresh, else a new one read now.
+  Prefetched& freshEntry(const std::string& id, std::chrono::steady_clock::time_point now);
   // The children of shown elements, asked for in one burst where they are not settled.
   void prefetchChildren(const std::vector<AXElement>& elements);
   std::optional<std::vector<std::string>> takePrefetchedChildren(const std::string& id);

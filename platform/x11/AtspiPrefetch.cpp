@@ -59,11 +59,7 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
   std::vector<std::pair<std::string, size_t>> actionCounts;
   for (size_t i = 0; i < replies.size(); ++i) {
     const auto& [id, fact] = asked[i];
-    Prefetched& entry = prefetched_[id];
-    if (entry.read != now) {
-      entry = Prefetched();
-      entry.read = now;
-    }
+    Prefetched& entry = freshEntry(id, now);
     if (fact == Fact::states) {
       if (auto words = AtspiPipeline::states(replies[i])) entry.states = int64_t((*words)[0]) | int64_t((*words)[1]) << 32;
     } else if (fact == Fact::interfaces) {
@@ -117,15 +113,8 @@ void AtspiAccessibility::prefetchChildren(const std::vector<AXElement>& elements
   const auto now = std::chrono::steady_clock::now();
   for (size_t i = 0; i < replies.size(); ++i) {
     if (replies[i] == nullptr) continue;
-    if (auto children = AtspiPipeline::references(replies[i], calls[i].object->parent.app->bus_name)) {
-      const bool fresh = prefetchedFor(asked[i]) != nullptr;
-      Prefetched& entry = prefetched_[asked[i]];
-      if (!fresh) {
-        entry = Prefetched();
-        entry.read = now;
-      }
-      entry.children = std::move(children);
-    }
+    if (auto children = AtspiPipeline::references(replies[i], calls[i].object->parent.app->bus_name))
+      freshEntry(asked[i], now).children = std::move(children);
     dbus_message_unref(replies[i]);
   }
 }
@@ -135,6 +124,15 @@ std::optional<std::vector<std::string>> AtspiAccessibility::takePrefetchedChildr
   std::optional<std::vector<std::string>> taken;
   taken.swap(prefetched_.at(id).children);
   return taken;
+}
+
+AtspiAccessibility::Prefetched& AtspiAccessibility::freshEntry(const std::string& id,
+                                                              std::chrono::steady_clock::time_point now) {
+  if (prefetchedFor(id) != nullptr) return prefetched_.at(id);
+  Prefetched& entry = prefetched_[id];
+  entry = Prefetched();
+  entry.read = now;
+  return entry;
 }
 
 const AtspiAccessibility::Prefetched* AtspiAccessibility::prefetchedFor(const std::string& id) {

@@ -74,7 +74,7 @@ void X11Input::removeLeftoverMasters() {
   for (int i = 0; i < count; ++i) {
     std::string name = info[i].name;
     if (info[i].use != XIMasterPointer || !name.starts_with(X11AgentNames::prefix)) continue;
-    pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + 9));
+    pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + X11AgentNames::prefix.size()));
     if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) {
       Log::info("Input", "removing the agent pointer left behind: " + name);
       removeMaster(info[i].deviceid);
