@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -61,6 +63,33 @@ void raise(pid_t owner, const std::vector<WindowNumber>& windows) {
       break;
     }
   }
+}
+
+// Watchdogs still running when the process exits are stopped and awaited first: the last
+// one to end would otherwise destroy the desktop while static destruction tears down what
+// the desktop needs.
+struct Watchdogs {
+  std::mutex lock;  // guards running and exiting; taken on its own
+  std::condition_variable ended;
+  int running = 0;
+  bool exiting = false;
+};
+
+Watchdogs& watchdogs() {
+  static auto* instance = new Watchdogs;  // never destroyed: watchdogs use it during exit
+  return *instance;
+}
+
+bool exiting() {
+  std::lock_guard guard(watchdogs().lock);
+  return watchdogs().exiting;
+}
+
+void stopWatchdogs() {
+  auto& all = watchdogs();
+  std::unique_lock guard(all.lock);
+  all.exiting = true;
+  all.ended.wait_for(guard, 1s, [&] { return all.running == 0; });
 }
 
 }  // namespace
@@ -149,6 +178,7 @@ struct StackGuard::Watch {
     return finished;
   }
   bool expired() {
+    if (exiting()) return true;
     auto ended = finishedAt();
     return ended && Clock::now() - *ended >= watchAfter;
   }
@@ -162,7 +192,7 @@ struct StackGuard::Watch {
   // The user works in the target app itself: after the call, the window they work in
   // is given back to them when the app put another one in front.
   void guardSameApp() {
-    while (!finishedAt()) std::this_thread::sleep_for(20ms);
+    while (!finishedAt() && !exiting()) std::this_thread::sleep_for(20ms);
     while (!expired()) {
       if (followUser()) continue;
       const auto userWindow = front().window;
@@ -189,10 +219,28 @@ StackGuard::StackGuard(RunningApp app, std::optional<RunningApp> front, std::vec
   watch_->order = std::move(windowsBefore);
   watch_->since = watch_->desktop->clock().now();
   if (watch_->frontApp == app.pid) {
-    if (watch_->frontWindow) std::thread([watch = watch_] { watch->guardSameApp(); }).detach();
+    if (watch_->frontWindow) start(watch_, &Watch::guardSameApp);
     return;
   }
-  std::thread([watch = watch_] { watch->guardOtherApp(); }).detach();
+  start(watch_, &Watch::guardOtherApp);
+}
+
+void StackGuard::start(std::shared_ptr<Watch> watch, void (Watch::*guard)()) {
+  static std::once_flag registered;
+  std::call_once(registered, [] { std::atexit(stopWatchdogs); });
+  auto& all = watchdogs();
+  {
+    std::lock_guard lock(all.lock);
+    if (all.exiting) return;
+    ++all.running;
+  }
+  std::thread([watch = std::move(watch), guard, &all]() mutable {
+    ((*watch).*guard)();
+    watch.reset();  // the desktop it holds goes before the exit may proceed
+    std::lock_guard lock(all.lock);
+    --all.running;
+    all.ended.notify_all();
+  }).detach();
 }
 
 StackGuard::~StackGuard() {

@@ -32,5 +32,6 @@ class StackGuard {
 
  private:
   struct Watch;
+  static void start(std::shared_ptr<Watch> watch, void (Watch::*guard)());
   std::shared_ptr<Watch> watch_;  // shared with the watchdog thread, which outlives the guard
 };
