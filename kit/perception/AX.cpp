@@ -81,6 +81,8 @@ std::vector<std::string> actions(const AXElement& element) {
   return platform().actionNames(element).value_or(std::vector<std::string>{});
 }
 
+void readAhead(const AXElement& root) { platform().readAhead(root); }
+
 bool isSettable(const AXElement& element, const std::string& name) {
   return platform().isSettable(element, name).value_or(false);
 }

@@ -35,6 +35,8 @@ std::optional<AXValue> parameterized(const AXElement& element, const std::string
 std::map<std::string, AXValue> attributes(const AXElement& element, const std::vector<std::string>& names);
 std::vector<AXElement> children(const AXElement& element);
 std::vector<std::string> actions(const AXElement& element);
+// Before a walk of the element's shown subtree (see Accessibility::readAhead).
+void readAhead(const AXElement& root);
 bool isSettable(const AXElement& element, const std::string& name);
 AXStatus set(const AXElement& element, const std::string& name, const AXValue& value);
 AXStatus perform(const AXElement& element, const std::string& action);

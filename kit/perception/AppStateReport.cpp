@@ -161,7 +161,9 @@ StateReport read(const RunningApp& app, const WindowInfo& window, bool changesOn
   AccessibilityTree tree(area, [&pending](Point p) { return pending.toImage(p); }, pending.scale, focused, previous,
                          nextElementIndex);
   auto visitRoot = [&](const AXElement& root) {
-    if (!tree.wasSeen(root)) tree.visit(root, 0, "", false, false);
+    if (tree.wasSeen(root)) return;
+    AX::readAhead(root);
+    tree.visit(root, 0, "", false, false);
   };
   if (auto element = Apps::windowOrSheetElement(window)) visitRoot(*element);
   for (const auto& element : listed) {

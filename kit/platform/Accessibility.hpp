@@ -47,4 +47,7 @@ class Accessibility {
   // Whether an app builds its tree only once it is first walked, and needs a moment after
   // that walk before the tree is complete; not where a walk reads the app's current tree.
   virtual bool wakesOnFirstWalk() const { return true; }
+  // A walk of the element's shown subtree follows: a platform that fetches in bulk reads
+  // ahead what the walk will ask for. Nothing where each read is cheap.
+  virtual void readAhead(const AXElement&) {}
 };

@@ -52,6 +52,9 @@ class AtspiAccessibility : public Accessibility {
   std::optional<std::optional<AXElement>> searchWebArea(const AXElement& element) override;
   // AT-SPI reads the app's live tree: once walked, it is there.
   bool wakesOnFirstWalk() const override { return false; }
+  // The shown subtree's children, states, extents and actions, a level at a time: a burst
+  // per level of the tree instead of one per element that has children.
+  void readAhead(const AXElement& root) override;
 
   class Reading;  // one element's facts while its attributes are read
 
@@ -156,7 +159,8 @@ class AtspiAccessibility : public Accessibility {
   Prefetched& freshEntry(const std::string& id, std::chrono::steady_clock::time_point now);
   // The children of shown elements, asked for in one burst where they are not settled.
   void prefetchChildren(const std::vector<AXElement>& elements);
-  std::optional<std::vector<std::string>> takePrefetchedChildren(const std::string& id);
+  std::optional<std::vector<std::string>> prefetchedChildren(const std::string& id);
+  bool readingAhead_ = false;  // a level's bursts are under way: no burst per element
   // Closed pop-up buttons whose list an agent opened: their items are listed and pressed
   // without the toolkit's popup, which would take the user's keyboard (its items work
   // while the list is closed).

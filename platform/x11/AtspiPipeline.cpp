@@ -116,6 +116,15 @@ std::optional<int32_t> integerProperty(DBusMessage* reply) {
   return int32_t(value);
 }
 
+std::optional<uint32_t> unsignedValue(DBusMessage* reply) {
+  DBusMessageIter top;
+  if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_UINT32)
+    return std::nullopt;
+  dbus_uint32_t value = 0;
+  dbus_message_iter_get_basic(&top, &value);
+  return uint32_t(value);
+}
+
 std::optional<std::string> text(DBusMessage* reply) {
   DBusMessageIter top;
   if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_STRING)

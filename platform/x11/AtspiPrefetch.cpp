@@ -5,10 +5,11 @@
 
 namespace {
 
-// Long enough for one walk to use what its bursts fetched, too short to outlive the look.
-constexpr auto prefetchLifetime = std::chrono::milliseconds(250);
+// Long enough for one walk to use what its bursts fetched, too short to outlive the look
+// (and each walk's read-ahead starts afresh).
+constexpr auto prefetchLifetime = std::chrono::milliseconds(1000);
 
-enum class Fact { states, interfaces, extents, actions };
+enum class Fact { role, states, interfaces, extents, actions };
 
 }  // namespace
 
@@ -22,7 +23,7 @@ AtspiAccessibility::Burst AtspiAccessibility::burst(const std::vector<AtspiPipel
 }
 
 bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
-  if (prefetched_.size() > elements.size() + 4096) prefetched_.clear();  // apps that went away
+  if (prefetched_.size() > elements.size() + 8192) prefetched_.clear();  // apps that went away
   std::vector<AtspiPipeline::Call> calls;
   std::vector<std::pair<std::string, Fact>> asked;
   for (const auto& element : elements) {
@@ -30,6 +31,10 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
     if (found == objects_.end() || prefetchedFor(element.id) != nullptr) continue;
     AtspiAccessible* object = found->second;
     // What the library holds from the app's cache is not asked again.
+    if (!settled_[element.id].role && !Reading::libraryHolds(object, ATSPI_CACHE_ROLE)) {
+      calls.push_back({object, "org.a11y.atspi.Accessible", "GetRole", std::nullopt});
+      asked.emplace_back(element.id, Fact::role);
+    }
     if (!Reading::libraryHolds(object, ATSPI_CACHE_STATES)) {
       calls.push_back({object, "org.a11y.atspi.Accessible", "GetState", std::nullopt});
       asked.emplace_back(element.id, Fact::states);
@@ -60,8 +65,13 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
   for (size_t i = 0; i < replies.size(); ++i) {
     const auto& [id, fact] = asked[i];
     Prefetched& entry = freshEntry(id, now);
-    if (fact == Fact::states) {
-      if (auto words = AtspiPipeline::states(replies[i])) entry.states = int64_t((*words)[0]) | int64_t((*words)[1]) << 32;
+    if (fact == Fact::role) {
+      if (auto role = AtspiPipeline::unsignedValue(replies[i])) settled_[id].role = AtspiRole(*role);
+    } else if (fact == Fact::states) {
+      if (auto words = AtspiPipeline::states(replies[i])) {
+        entry.states = int64_t((*words)[0]) | int64_t((*words)[1]) << 32;
+        Reading::holdStates(objects_.at(id), *entry.states);
+      }
     } else if (fact == Fact::interfaces) {
       if (auto names = AtspiPipeline::interfaces(replies[i]); names && !names->empty()) {
         settled_[id].interfaces = Reading::interfaceMask(std::vector<std::string_view>(names->begin(), names->end()));
@@ -119,10 +129,13 @@ void AtspiAccessibility::prefetchChildren(const std::vector<AXElement>& elements
   }
 }
 
-std::optional<std::vector<std::string>> AtspiAccessibility::takePrefetchedChildren(const std::string& id) {
+std::optional<std::vector<std::string>> AtspiAccessibility::prefetchedChildren(const std::string& id) {
   if (!prefetchedFor(id)) return std::nullopt;
+  auto& children = prefetched_.at(id).children;
+  // An empty list is taken: a page that has none yet is asked again.
+  if (!children || !children->empty()) return children;
   std::optional<std::vector<std::string>> taken;
-  taken.swap(prefetched_.at(id).children);
+  taken.swap(children);
   return taken;
 }
 

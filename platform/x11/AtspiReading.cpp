@@ -9,6 +9,12 @@
 // Exported by libatspi (2.46) but missing from its public headers: the object of a bus
 // name and path, made or found in the library's table, with a reference for the caller.
 extern "C" AtspiAccessible* _atspi_ref_accessible(const char* app, const char* path);
+// Likewise: whether the library answers the fact from what it holds, by its own rules
+// (the app's cache mask, transient objects, caching switched on); a fact it now holds; and
+// a state set that belongs to an object.
+extern "C" gboolean _atspi_accessible_test_cache(AtspiAccessible* object, AtspiCache flag);
+extern "C" void _atspi_accessible_add_cache(AtspiAccessible* object, AtspiCache flag);
+extern "C" AtspiStateSet* _atspi_state_set_new_internal(AtspiAccessible* object, gint64 states);
 
 namespace AtspiErrors {
 
@@ -82,11 +88,9 @@ AtspiRole AtspiAccessibility::Reading::role() {
 
 AtspiStateSet* AtspiAccessibility::Reading::states() {
   if (states_ == nullptr) {
+    // Transient objects (rows, cells) the library never holds states for: the burst's are used.
     if (const auto* early = owner.prefetchedFor(element.id); early != nullptr && early->states) {
-      GArray* none = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
-      states_ = atspi_state_set_new(none);
-      g_array_free(none, TRUE);
-      if (states_ != nullptr) states_->states = *early->states;
+      states_ = _atspi_state_set_new_internal(nullptr, *early->states);
     }
     if (states_ == nullptr) states_ = atspi_accessible_get_state_set(object);
   }
@@ -116,7 +120,8 @@ AXRoleName AtspiAccessibility::Reading::roleName() {
 std::string AtspiAccessibility::Reading::name() {
   if (!name_) {
     // Qt's combo box renames itself to its new option without telling (measured).
-    if (role() == ATSPI_ROLE_COMBO_BOX) atspi_accessible_clear_cache(object);
+    // Only the name is dropped: the rest of what the library holds stays good.
+    if (role() == ATSPI_ROLE_COMBO_BOX) object->cached_properties &= ~guint(ATSPI_CACHE_NAME);
     GError* error = nullptr;
     gchar* read = atspi_accessible_get_name(object, &error);
     name_ = read != nullptr ? read : "";
@@ -166,11 +171,20 @@ std::optional<uint32_t> AtspiAccessibility::Reading::interfacesOf(AtspiAccessibl
 }
 
 bool AtspiAccessibility::Reading::libraryHolds(AtspiAccessible* object, AtspiCache fact) {
+  // The library's own test asks the app for the states of an object whose states it does
+  // not hold (to see whether it is transient): that case is decided here, without asking.
+  const bool statesHeld = object->states != nullptr && (object->cached_properties & ATSPI_CACHE_STATES) != 0;
+  if (statesHeld || object->states == nullptr) return _atspi_accessible_test_cache(object, fact);
+  if (fact == ATSPI_CACHE_STATES) return false;
   const AtspiApplication* app = object->parent.app;
-  if (app == nullptr || (object->cached_properties & fact) == 0) return false;
-  const AtspiCache kept = app->cache == ATSPI_CACHE_UNDEFINED ? ATSPI_CACHE_DEFAULT : app->cache;
-  if ((kept & fact) == 0) return false;
-  return fact != ATSPI_CACHE_STATES || object->states != nullptr;
+  const AtspiCache kept = app == nullptr || app->cache == ATSPI_CACHE_UNDEFINED ? ATSPI_CACHE_DEFAULT : app->cache;
+  return (object->cached_properties & fact & kept) != 0;
+}
+
+void AtspiAccessibility::Reading::holdStates(AtspiAccessible* object, int64_t states) {
+  if (object->states == nullptr) object->states = _atspi_state_set_new_internal(object, states);
+  else object->states->states = states;
+  _atspi_accessible_add_cache(object, ATSPI_CACHE_STATES);
 }
 
 uint32_t AtspiAccessibility::Reading::interfaces() {
@@ -235,8 +249,9 @@ bool isList(AtspiRole role) { return role == ATSPI_ROLE_MENU || role == ATSPI_RO
 
 }  // namespace
 
-std::vector<AXElement> AtspiAccessibility::Reading::children() {
-  std::vector<AXElement> result = allChildren();
+std::vector<AXElement> AtspiAccessibility::Reading::children() { return shownAmong(allChildren()); }
+
+std::vector<AXElement> AtspiAccessibility::Reading::shownAmong(std::vector<AXElement> result) {
   if (!isApplication() && !owner.prefetch(result)) {
     lastStatus = AXError::cannotComplete;
     return {};
@@ -254,7 +269,7 @@ std::vector<AXElement> AtspiAccessibility::Reading::children() {
     if (popUp && isList(each.role())) return !listed;
     return !each.isShown();
   });
-  owner.prefetchChildren(result);  // the walk goes on into the shown ones
+  if (!owner.readingAhead_) owner.prefetchChildren(result);  // the walk goes on into the shown ones
   return result;
 }
 
@@ -355,7 +370,7 @@ std::optional<std::vector<std::string>> AtspiAccessibility::Reading::childIdenti
   AtspiApplication* app = object->parent.app;
   if (app == nullptr || app->bus == nullptr || app->bus_name == nullptr) return std::nullopt;
   // Asked for in a burst with the element's siblings; used once, as pages are asked again.
-  if (auto early = owner.takePrefetchedChildren(element.id)) return early;
+  if (auto early = owner.prefetchedChildren(element.id)) return early;
   DBusMessage* call = dbus_message_new_method_call(app->bus_name, object->parent.path, "org.a11y.atspi.Accessible",
                                                    "GetChildren");
   if (call == nullptr) return std::nullopt;

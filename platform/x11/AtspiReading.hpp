@@ -46,6 +46,9 @@ class AtspiAccessibility::Reading {
   // Whether the library holds the fact from the app's cache or its events, so reading it
   // asks nothing of the app.
   static bool libraryHolds(AtspiAccessible* object, AtspiCache fact);
+  // Hands the library states read in a burst: it then holds them as if it had asked, and
+  // keeps them current from the app's state-changed events.
+  static void holdStates(AtspiAccessible* object, int64_t states);
   static bool hasComponent(uint32_t mask);
   static bool hasAction(uint32_t mask);
   // Screen coordinates; none for an unplaced object or a placeholder frame.
@@ -56,6 +59,8 @@ class AtspiAccessibility::Reading {
   bool isShown();
   // The children that are shown; under a menu bar or menu also the closed ones, which menus are walked for.
   std::vector<AXElement> children();
+  // Those of the element's children that children() lists.
+  std::vector<AXElement> shownAmong(std::vector<AXElement> all);
   // A scroll pane's shown scroll bar of that direction.
   std::optional<AXElement> scrollBar(bool vertical);
   // The list a pop-up button (combo box) holds its options in, open or not.
