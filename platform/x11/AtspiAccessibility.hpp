@@ -161,6 +161,10 @@ class AtspiAccessibility : public Accessibility {
   void prefetchChildren(const std::vector<AXElement>& elements);
   std::optional<std::vector<std::string>> prefetchedChildren(const std::string& id);
   bool readingAhead_ = false;  // a level's bursts are under way: no burst per element
+  bool isInside(const AXElement& element, const std::optional<AtspiRect>& area);
+  // True once for each walk (or a second apart) for a page, whose cache is then dropped.
+  bool pageNeedsRefresh(const std::string& id);
+  std::unordered_map<std::string, std::chrono::steady_clock::time_point> pagesRefreshed_;
   // Closed pop-up buttons whose list an agent opened: their items are listed and pressed
   // without the toolkit's popup, which would take the user's keyboard (its items work
   // while the list is closed).

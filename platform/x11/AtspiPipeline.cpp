@@ -34,7 +34,7 @@ bool isReply(DBusMessage* reply) {
 
 }  // namespace
 
-std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMilliseconds) {
+std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMilliseconds, bool* timedOut) {
   std::vector<DBusPendingCall*> pending;
   pending.reserve(calls.size());
   for (const auto& call : calls) pending.push_back(start(call, timeoutMilliseconds));
@@ -53,6 +53,9 @@ std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMillis
       reply = dbus_pending_call_steal_reply(each);
       dbus_pending_call_unref(each);
     }
+    const bool lost = reply == nullptr || (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_ERROR &&
+                                           dbus_message_is_error(reply, DBUS_ERROR_NO_REPLY));
+    if (each != nullptr && lost && timedOut != nullptr) *timedOut = true;
     if (reply != nullptr && !isReply(reply)) {
       dbus_message_unref(reply);
       reply = nullptr;

@@ -23,8 +23,8 @@ struct Call {
 };
 
 // One reply per call, in order: null for a call that failed or was never sent. The caller
-// unrefs the replies.
-std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMilliseconds);
+// unrefs the replies. A call the app left unanswered within the time-out sets timedOut.
+std::vector<DBusMessage*> send(const std::vector<Call>& calls, int timeoutMilliseconds, bool* timedOut = nullptr);
 
 // Readers of the replies the walk asks for; none for an error or an unexpected shape.
 std::optional<std::array<uint32_t, 2>> states(DBusMessage* reply);        // GetState

@@ -309,8 +309,9 @@ std::string AtspiAccessibility::Reading::selectedItemName() {
 // is remembered until the element reports a change (toolkits announce added and removed
 // children), except where toolkits make children up on demand without announcing them.
 std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
-  // Pages change names and states without telling: what the library kept of them is read afresh.
-  if (role() == ATSPI_ROLE_DOCUMENT_WEB) atspi_accessible_clear_cache(object);
+  // Pages change names and states without telling: what the library kept of them is read
+  // afresh, once for a walk (which reads the page's children more than once).
+  if (role() == ATSPI_ROLE_DOCUMENT_WEB && owner.pageNeedsRefresh(element.id)) atspi_accessible_clear_cache(object);
   if (auto& known = owner.settled_[element.id].children) {
     std::vector<AXElement> result;
     for (const auto& id : *known) {
