@@ -133,12 +133,7 @@ void AtspiAccessibility::prefetchChildren(const std::vector<AXElement>& elements
 
 std::optional<std::vector<std::string>> AtspiAccessibility::prefetchedChildren(const std::string& id) {
   if (!prefetchedFor(id)) return std::nullopt;
-  auto& children = prefetched_.at(id).children;
-  // An empty list is taken: a page that has none yet is asked again.
-  if (!children || !children->empty()) return children;
-  std::optional<std::vector<std::string>> taken;
-  taken.swap(children);
-  return taken;
+  return prefetched_.at(id).children;
 }
 
 AtspiAccessibility::Prefetched& AtspiAccessibility::freshEntry(const std::string& id,

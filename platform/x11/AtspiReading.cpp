@@ -328,7 +328,7 @@ std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
   const bool page = role() == ATSPI_ROLE_DOCUMENT_WEB;
   for (int again = 0; page && listed->empty() && lastStatus == AXError::success && again < pageRetries; ++again) {
     std::this_thread::sleep_for(pageRetryInterval);
-    listed = childIdentities();
+    listed = childIdentities(true);
     if (!listed) return childrenByIndex();
   }
   bool complete = lastStatus == AXError::success;
@@ -367,11 +367,13 @@ std::vector<AXElement> AtspiAccessibility::Reading::allChildren() {
   return result;
 }
 
-std::optional<std::vector<std::string>> AtspiAccessibility::Reading::childIdentities() {
+std::optional<std::vector<std::string>> AtspiAccessibility::Reading::childIdentities(bool askAgain) {
   AtspiApplication* app = object->parent.app;
   if (app == nullptr || app->bus == nullptr || app->bus_name == nullptr) return std::nullopt;
-  // Asked for in a burst with the element's siblings; used once, as pages are asked again.
-  if (auto early = owner.prefetchedChildren(element.id)) return early;
+  // Asked for in a burst with the element's siblings.
+  if (!askAgain) {
+    if (auto early = owner.prefetchedChildren(element.id)) return early;
+  }
   DBusMessage* call = dbus_message_new_method_call(app->bus_name, object->parent.path, "org.a11y.atspi.Accessible",
                                                    "GetChildren");
   if (call == nullptr) return std::nullopt;

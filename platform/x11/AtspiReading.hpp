@@ -94,8 +94,9 @@ class AtspiAccessibility::Reading {
   // The first descendant, breadth first and bounded, that passes the test: for toolkits
   // without Collection (Qt).
   std::optional<AXElement> firstInWalk(AtspiAccessible* root, const std::function<bool(Reading&)>& wanted);
-  // Bus name and path of each child by one call; nothing when the app's connection is unknown.
-  std::optional<std::vector<std::string>> childIdentities();
+  // Bus name and path of each child by one call (or the burst's answer unless asked again);
+  // nothing when the app's connection is unknown.
+  std::optional<std::vector<std::string>> childIdentities(bool askAgain = false);
   std::vector<AXElement> childrenByIndex();
 
   std::optional<AtspiRole> role_;
