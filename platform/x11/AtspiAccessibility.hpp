@@ -159,8 +159,10 @@ class AtspiAccessibility : public Accessibility {
   Prefetched& freshEntry(const std::string& id, std::chrono::steady_clock::time_point now);
   // The children of shown elements, asked for in one burst where they are not settled.
   void prefetchChildren(const std::vector<AXElement>& elements);
+  // The children a burst fetched for the element, while fresh.
   std::optional<std::vector<std::string>> prefetchedChildren(const std::string& id);
   bool readingAhead_ = false;  // a level's bursts are under way: no burst per element
+  // Not placed outside the area (in the element's own coordinates), so read ahead.
   bool isInside(const AXElement& element, const std::optional<AtspiRect>& area);
   // True once for each walk (or a second apart) for a page, whose cache is then dropped.
   bool pageNeedsRefresh(const std::string& id);
