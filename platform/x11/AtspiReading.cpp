@@ -88,7 +88,8 @@ AtspiRole AtspiAccessibility::Reading::role() {
 
 AtspiStateSet* AtspiAccessibility::Reading::states() {
   if (states_ == nullptr) {
-    // Transient objects (rows, cells) the library never holds states for: the burst's are used.
+    // The burst's states while fresh: the library never holds those of transient objects
+    // (rows, cells), and asks again at every test of them.
     if (const auto* early = owner.prefetchedFor(element.id); early != nullptr && early->states) {
       states_ = _atspi_state_set_new_internal(nullptr, *early->states);
     }
