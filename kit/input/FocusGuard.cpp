@@ -5,7 +5,8 @@
 
 namespace FocusGuard {
 
-bool restore(Desktop& desktop, std::optional<WindowNumber> userWindow, std::optional<pid_t> userApp, pid_t takenBy) {
+bool restore(Desktop& desktop, std::optional<WindowNumber> userWindow, std::optional<pid_t> userApp, pid_t takenBy,
+             const std::function<bool()>& userActed) {
   if (!userWindow || takenBy <= 0 || userApp == takenBy) return false;
   WindowServer& server = desktop.windowServer();
   // Taken: the app is front, or nothing is (a window manager clears the front window
@@ -16,7 +17,7 @@ bool restore(Desktop& desktop, std::optional<WindowNumber> userWindow, std::opti
   // The X server reuses the numbers of closed windows: a window of the user's that closed
   // may now be one of the app's (a relaunched app's first window).
   const auto shown = Apps::window(*userWindow);
-  if (!shown || !userApp || shown->pid != *userApp) return false;
+  if (!shown || !userApp || shown->pid != *userApp || userActed()) return false;
   Log::info("FocusGuard", "giving the front back to window " + std::to_string(*userWindow));
   return server.activate(*userWindow);
 }

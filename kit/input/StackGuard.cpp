@@ -149,7 +149,7 @@ struct StackGuard::Watch {
   }
   void restoreFront() {
     const Front user = front();
-    FocusGuard::restore(*desktop, user.window, user.app, app);
+    FocusGuard::restore(*desktop, user.window, user.app, app, [this] { return userActed(); });
   }
   void restore() {
     restoreFront();

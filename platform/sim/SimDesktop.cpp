@@ -189,7 +189,10 @@ void SimDesktop::setSecureInput(bool on) {
   model_.secureInput = on;
 }
 
+// The press is recorded with the front change it causes, under one lock: a watchdog that
+// sees the new front app must also see that the user pressed.
 void SimDesktop::userClicks(WindowNumber window) {
+  std::function<void(UserInputKind)> watcher;
   {
     std::lock_guard guard(model_.lock);
     if (const SimModel::Window* found = model_.window(window)) {
@@ -197,13 +200,16 @@ void SimDesktop::userClicks(WindowNumber window) {
       model_.lastUserPressPoint = found->traits.frame.center();
       model_.lastUserPressTime = model_.now;
     }
+    model_.lastUserInput = model_.lastUserClick = model_.now;
+    watcher = model_.userWatcher;
   }
   moveToFront(window);
-  userPresses(UserInputKind::button);
+  if (watcher) watcher(UserInputKind::button);
 }
 
 void SimDesktop::userClicksAt(Point point) {
   std::optional<WindowNumber> hit;
+  std::function<void(UserInputKind)> watcher;
   {
     std::lock_guard guard(model_.lock);
     model_.lastUserPressPoint = point;
@@ -212,9 +218,11 @@ void SimDesktop::userClicksAt(Point point) {
       model_.front = found->pid;
       hit = found->id;
     }
+    model_.lastUserInput = model_.lastUserClick = model_.now;
+    watcher = model_.userWatcher;
   }
   if (hit) moveToFront(*hit);
-  userPresses(UserInputKind::button);
+  if (watcher) watcher(UserInputKind::button);
 }
 
 void SimDesktop::at(double time, std::function<void()> action) {
