@@ -82,6 +82,7 @@ std::vector<std::string> actions(const AXElement& element) {
 }
 
 void readAhead(const AXElement& root) { platform().readAhead(root); }
+void endReadAhead() { platform().endReadAhead(); }
 
 bool isSettable(const AXElement& element, const std::string& name) {
   return platform().isSettable(element, name).value_or(false);

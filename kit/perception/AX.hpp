@@ -37,6 +37,7 @@ std::vector<AXElement> children(const AXElement& element);
 std::vector<std::string> actions(const AXElement& element);
 // Before a walk of the element's shown subtree (see Accessibility::readAhead).
 void readAhead(const AXElement& root);
+void endReadAhead();
 bool isSettable(const AXElement& element, const std::string& name);
 AXStatus set(const AXElement& element, const std::string& name, const AXValue& value);
 AXStatus perform(const AXElement& element, const std::string& action);

@@ -160,6 +160,9 @@ StateReport read(const RunningApp& app, const WindowInfo& window, bool changesOn
   const auto focused = AX::attribute<AXElement>(appElement, "AXFocusedUIElement");
   AccessibilityTree tree(area, [&pending](Point p) { return pending.toImage(p); }, pending.scale, focused, previous,
                          nextElementIndex);
+  struct ReadAhead {
+    ~ReadAhead() { AX::endReadAhead(); }
+  } readingAhead;
   auto visitRoot = [&](const AXElement& root) {
     if (tree.wasSeen(root)) return;
     AX::readAhead(root);

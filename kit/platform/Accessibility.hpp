@@ -50,4 +50,7 @@ class Accessibility {
   // A walk of the element's shown subtree follows: a platform that fetches in bulk reads
   // ahead what the walk will ask for. Nothing where each read is cheap.
   virtual void readAhead(const AXElement&) {}
+  // The walks are over: what was read ahead only for them (texts and values, which apps
+  // change without a word) is not used again.
+  virtual void endReadAhead() {}
 };

@@ -308,12 +308,7 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
   if (name == "AXRole") return role;
   if (name == "AXSubrole") return *roleName.subrole ? AXValue(std::string(roleName.subrole)) : none(AXError::noValue);
   if (name == "AXTitle") return reading.name();
-  if (name == "AXDescription") {
-    gchar* text = atspi_accessible_get_description(reading.object, nullptr);
-    std::string description = text != nullptr ? text : "";
-    g_free(text);
-    return description;
-  }
+  if (name == "AXDescription") return reading.description();
   if (name == "AXChildren") return reading.children();
   if (name == "AXParent") {
     auto parent = reading.parent();
@@ -368,11 +363,8 @@ AXValue AtspiAccessibility::read(Reading& reading, const std::string& name, AXSt
       if (auto chosen = reading.name(); !chosen.empty()) return chosen;
       return reading.selectedItemName();
     }
-    if (AtspiValue* value = reading.value()) {
-      GError* error = nullptr;
-      const double current = atspi_value_get_current_value(value, &error);
-      if (error == nullptr) return role == "AXScrollBar" ? scrollBarPosition(value, current) : current;
-      g_clear_error(&error);
+    if (auto current = reading.currentValue()) {
+      return role == "AXScrollBar" ? scrollBarPosition(reading.value(), *current) : *current;
     }
     if (role == "AXStaticText" && !reading.name().empty()) return reading.name();
     if (AtspiText* text = reading.text(); text != nullptr && isTextRole(role)) {

@@ -55,6 +55,7 @@ class AtspiAccessibility : public Accessibility {
   // The shown subtree's children, states, extents and actions, a level at a time: a burst
   // per level of the tree instead of one per element that has children.
   void readAhead(const AXElement& root) override;
+  void endReadAhead() override;
 
   class Reading;  // one element's facts while its attributes are read
 
@@ -96,6 +97,7 @@ class AtspiAccessibility : public Accessibility {
   // GTK 4 cannot know where its windows are on an X screen and reports every position
   // relative to its window; such positions are moved by the window's place on the screen.
   bool isWindowRelative(AtspiAccessible* object);
+  bool isKnownHidden(AtspiAccessible* object);
   // The coordinates the toolkit reports extents in: the screen's, or its window's.
   AtspiCoordType coordinatesOf(AtspiAccessible* object) {
     return isWindowRelative(object) ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN;
@@ -139,6 +141,8 @@ class AtspiAccessibility : public Accessibility {
   struct Prefetched {
     std::optional<int64_t> states;
     std::optional<AtspiRect> extents;  // as the toolkit reports them
+    std::optional<std::string> name, description;
+    std::optional<double> currentValue;
     std::chrono::steady_clock::time_point read;
     std::optional<std::vector<std::string>> children;  // bus name and path of each
   };

@@ -108,15 +108,37 @@ std::optional<AtspiRect> extents(DBusMessage* reply) {
   return AtspiRect{values[0], values[1], values[2], values[3]};
 }
 
-std::optional<int32_t> integerProperty(DBusMessage* reply) {
+namespace {
+
+// The value of a Get reply when it has the type expected.
+bool propertyValue(DBusMessage* reply, int type, void* value) {
   DBusMessageIter top, variant;
   if (!isReply(reply) || !dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_VARIANT)
-    return std::nullopt;
+    return false;
   dbus_message_iter_recurse(&top, &variant);
-  if (dbus_message_iter_get_arg_type(&variant) != DBUS_TYPE_INT32) return std::nullopt;
+  if (dbus_message_iter_get_arg_type(&variant) != type) return false;
+  dbus_message_iter_get_basic(&variant, value);
+  return true;
+}
+
+}  // namespace
+
+std::optional<int32_t> integerProperty(DBusMessage* reply) {
   dbus_int32_t value = 0;
-  dbus_message_iter_get_basic(&variant, &value);
+  if (!propertyValue(reply, DBUS_TYPE_INT32, &value)) return std::nullopt;
   return int32_t(value);
+}
+
+std::optional<double> doubleProperty(DBusMessage* reply) {
+  double value = 0;
+  if (!propertyValue(reply, DBUS_TYPE_DOUBLE, &value)) return std::nullopt;
+  return value;
+}
+
+std::optional<std::string> textProperty(DBusMessage* reply) {
+  const char* value = nullptr;
+  if (!propertyValue(reply, DBUS_TYPE_STRING, &value)) return std::nullopt;
+  return std::string(value);
 }
 
 std::optional<uint32_t> unsignedValue(DBusMessage* reply) {

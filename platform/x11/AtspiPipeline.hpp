@@ -31,6 +31,8 @@ std::optional<std::array<uint32_t, 2>> states(DBusMessage* reply);        // Get
 std::optional<std::vector<const char*>> interfaces(DBusMessage* reply);  // GetInterfaces, alive with the reply
 std::optional<AtspiRect> extents(DBusMessage* reply);                      // GetExtents
 std::optional<int32_t> integerProperty(DBusMessage* reply);                 // Get of an int32 property
+std::optional<double> doubleProperty(DBusMessage* reply);                   // of a double one
+std::optional<std::string> textProperty(DBusMessage* reply);                // of a string one
 std::optional<uint32_t> unsignedValue(DBusMessage* reply);                  // GetRole
 std::optional<std::string> text(DBusMessage* reply);      // a string: Action.GetName, …
 // GetChildren: bus name and path of each child, the app's own bus where it leaves it out.

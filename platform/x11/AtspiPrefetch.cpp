@@ -9,7 +9,14 @@ namespace {
 // (and each walk's read-ahead starts afresh).
 constexpr auto prefetchLifetime = std::chrono::milliseconds(1000);
 
-enum class Fact { role, states, interfaces, extents, actions };
+enum class Fact { role, states, interfaces, extents, actions, name, description, value };
+
+// Hands the library a text read in a burst, as it would keep one it had asked for itself.
+void holdText(AtspiAccessible* object, gchar*& field, const std::string& text, AtspiCache fact) {
+  g_free(field);
+  field = g_strdup(text.c_str());
+  _atspi_accessible_add_cache(object, fact);
+}
 
 }  // namespace
 
@@ -24,6 +31,13 @@ AtspiAccessibility::Burst AtspiAccessibility::burst(const std::vector<AtspiPipel
   return sent;
 }
 
+// The walk passes over a child whose held states say it is not shown: nothing more of it
+// is needed (GTK 4, which never sets SHOWING, is judged by its frames instead).
+bool AtspiAccessibility::isKnownHidden(AtspiAccessible* object) {
+  const bool held = object->states != nullptr && (object->cached_properties & ATSPI_CACHE_STATES) != 0;
+  return held && (object->states->states & (int64_t(1) << ATSPI_STATE_SHOWING)) == 0 && !isWindowRelative(object);
+}
+
 bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
   if (prefetched_.size() > elements.size() + 8192) prefetched_.clear();  // apps that went away
   std::vector<AtspiPipeline::Call> calls;
@@ -32,6 +46,7 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
     auto found = objects_.find(element.id);
     if (found == objects_.end() || prefetchedFor(element.id) != nullptr) continue;
     AtspiAccessible* object = found->second;
+    if (isKnownHidden(object)) continue;
     // What the library holds from the app's cache is not asked again.
     if (!settled_[element.id].role && !Reading::libraryHolds(object, ATSPI_CACHE_ROLE)) {
       calls.push_back({object, "org.a11y.atspi.Accessible", "GetRole", std::nullopt});
@@ -59,6 +74,25 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
       calls.push_back({object, "org.a11y.atspi.Action", "Get", std::nullopt, std::nullopt, "NActions"});
       asked.emplace_back(element.id, Fact::actions);
     }
+    // For a look only (see endReadAhead): texts the library does not hold, and a Qt combo
+    // box's name, which it renames unannounced.
+    if (!readingAhead_) continue;
+    const auto role = settled_[element.id].role;
+    const bool comboBox = (role ? *role : Reading::libraryHolds(object, ATSPI_CACHE_ROLE) ? object->role
+                                                                                         : ATSPI_ROLE_INVALID) ==
+                          ATSPI_ROLE_COMBO_BOX;
+    if (comboBox || !Reading::libraryHolds(object, ATSPI_CACHE_NAME)) {
+      calls.push_back({object, "org.a11y.atspi.Accessible", "Get", std::nullopt, std::nullopt, "Name"});
+      asked.emplace_back(element.id, Fact::name);
+    }
+    if (!Reading::libraryHolds(object, ATSPI_CACHE_DESCRIPTION)) {
+      calls.push_back({object, "org.a11y.atspi.Accessible", "Get", std::nullopt, std::nullopt, "Description"});
+      asked.emplace_back(element.id, Fact::description);
+    }
+    if (interfaces && Reading::hasValue(*interfaces)) {
+      calls.push_back({object, "org.a11y.atspi.Value", "Get", std::nullopt, std::nullopt, "CurrentValue"});
+      asked.emplace_back(element.id, Fact::value);
+    }
   }
   if (asked.size() < 2) return true;  // one call gains nothing from a burst
   const auto [replies, answered] = burst(calls, asked.front().first);
@@ -80,6 +114,15 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
       }
     } else if (fact == Fact::extents) {
       entry.extents = AtspiPipeline::extents(replies[i]);
+    } else if (fact == Fact::name) {
+      entry.name = AtspiPipeline::textProperty(replies[i]);
+      if (entry.name) holdText(objects_.at(id), objects_.at(id)->name, *entry.name, ATSPI_CACHE_NAME);
+    } else if (fact == Fact::description) {
+      entry.description = AtspiPipeline::textProperty(replies[i]);
+      if (entry.description)
+        holdText(objects_.at(id), objects_.at(id)->description, *entry.description, ATSPI_CACHE_DESCRIPTION);
+    } else if (fact == Fact::value) {
+      entry.currentValue = AtspiPipeline::doubleProperty(replies[i]);
     } else if (auto count = AtspiPipeline::integerProperty(replies[i]); count && *count >= 0) {
       actionCounts.emplace_back(id, std::min(size_t(*count), maximumActions));
     }
@@ -139,10 +182,9 @@ std::optional<std::vector<std::string>> AtspiAccessibility::prefetchedChildren(c
 AtspiAccessibility::Prefetched& AtspiAccessibility::freshEntry(const std::string& id,
                                                               std::chrono::steady_clock::time_point now) {
   if (prefetchedFor(id) != nullptr) return prefetched_.at(id);
-  Prefetched& entry = prefetched_[id];
-  entry = Prefetched();
-  entry.read = now;
-  return entry;
+  Prefetched fresh;
+  fresh.read = now;
+  return prefetched_.insert_or_assign(id, std::move(fresh)).first->second;
 }
 
 const AtspiAccessibility::Prefetched* AtspiAccessibility::prefetchedFor(const std::string& id) {

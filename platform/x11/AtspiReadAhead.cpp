@@ -63,3 +63,12 @@ void AtspiAccessibility::readAhead(const AXElement& root) {
   }
   readingAhead_ = false;
 }
+
+void AtspiAccessibility::endReadAhead() {
+  std::lock_guard guard(lock_);
+  for (auto& [id, entry] : prefetched_) {
+    entry.name.reset();
+    entry.description.reset();
+    entry.currentValue.reset();
+  }
+}

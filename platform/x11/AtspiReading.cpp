@@ -119,7 +119,10 @@ AXRoleName AtspiAccessibility::Reading::roleName() {
 }
 
 std::string AtspiAccessibility::Reading::name() {
-  if (!name_) {
+  if (name_) return *name_;
+  if (const auto* early = owner.prefetchedFor(element.id); early != nullptr && early->name) {
+    name_ = early->name;
+  } else {
     // Qt's combo box renames itself to its new option without telling (measured).
     // Only the name is dropped: the rest of what the library holds stays good.
     if (role() == ATSPI_ROLE_COMBO_BOX) object->cached_properties &= ~guint(ATSPI_CACHE_NAME);
@@ -128,13 +131,34 @@ std::string AtspiAccessibility::Reading::name() {
     name_ = read != nullptr ? read : "";
     g_free(read);
     failed(error);
-    // GTK 4 names an unlabelled widget by its type ("GtkEntry"), which tells a person nothing.
-    if (name_->starts_with("Gtk") && owner.isWindowRelative(object) &&
-        std::all_of(name_->begin(), name_->end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); })) {
-      name_->clear();
-    }
+  }
+  // GTK 4 names an unlabelled widget by its type ("GtkEntry"), which tells a person nothing.
+  if (name_->starts_with("Gtk") && owner.isWindowRelative(object) &&
+      std::all_of(name_->begin(), name_->end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); })) {
+    name_->clear();
   }
   return *name_;
+}
+
+std::string AtspiAccessibility::Reading::description() {
+  if (const auto* early = owner.prefetchedFor(element.id); early != nullptr && early->description)
+    return *early->description;
+  gchar* text = atspi_accessible_get_description(object, nullptr);
+  std::string description = text != nullptr ? text : "";
+  g_free(text);
+  return description;
+}
+
+std::optional<double> AtspiAccessibility::Reading::currentValue() {
+  if (const auto* early = owner.prefetchedFor(element.id); early != nullptr && early->currentValue)
+    return early->currentValue;
+  AtspiValue* found = value();
+  if (found == nullptr) return std::nullopt;
+  GError* error = nullptr;
+  const double current = atspi_value_get_current_value(found, &error);
+  if (error == nullptr) return current;
+  g_clear_error(&error);
+  return std::nullopt;
 }
 
 uint32_t AtspiAccessibility::Reading::interfaceMask(const std::vector<std::string_view>& names) {
@@ -155,6 +179,7 @@ uint32_t AtspiAccessibility::Reading::interfaceMask(const std::vector<std::strin
 
 bool AtspiAccessibility::Reading::hasComponent(uint32_t mask) { return (mask & (1u << componentInterface)) != 0; }
 bool AtspiAccessibility::Reading::hasAction(uint32_t mask) { return (mask & (1u << actionInterface)) != 0; }
+bool AtspiAccessibility::Reading::hasValue(uint32_t mask) { return (mask & (1u << valueInterface)) != 0; }
 
 std::optional<uint32_t> AtspiAccessibility::Reading::interfacesOf(AtspiAccessible* object) {
   GArray* listed = atspi_accessible_get_interfaces(object);

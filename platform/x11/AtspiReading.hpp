@@ -33,6 +33,9 @@ class AtspiAccessibility::Reading {
   AXRoleName roleName();
   bool isApplication() { return role() == ATSPI_ROLE_APPLICATION; }
   std::string name();
+  std::string description();
+  // The Value interface's current value; none without one or an answer.
+  std::optional<double> currentValue();
   AtspiText* text();
   AtspiValue* value();
   AtspiAction* action();
@@ -51,6 +54,7 @@ class AtspiAccessibility::Reading {
   static void holdStates(AtspiAccessible* object, int64_t states);
   static bool hasComponent(uint32_t mask);
   static bool hasAction(uint32_t mask);
+  static bool hasValue(uint32_t mask);
   // Screen coordinates; none for an unplaced object or a placeholder frame.
   std::optional<AtspiRect> extents();
   // As the toolkit reports them: relative to the window where the toolkit cannot know the screen.
