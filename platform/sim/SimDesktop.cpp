@@ -177,9 +177,7 @@ void SimDesktop::userPresses(UserInputKind kind) {
   std::function<void(UserInputKind)> watcher;
   {
     std::lock_guard guard(model_.lock);
-    model_.lastUserInput = model_.now;
-    if (kind != UserInputKind::key) model_.lastUserClick = model_.now;
-    watcher = model_.userWatcher;
+    watcher = model_.notePress(kind);
   }
   if (watcher) watcher(kind);
 }
@@ -189,8 +187,8 @@ void SimDesktop::setSecureInput(bool on) {
   model_.secureInput = on;
 }
 
-// The press is recorded with the front change it causes, under one lock: a watchdog that
-// sees the new front app must also see that the user pressed.
+// The press is recorded with the front and stacking change it causes, under one lock: a
+// watchdog that sees the new front app must also see that the user pressed.
 void SimDesktop::userClicks(WindowNumber window) {
   std::function<void(UserInputKind)> watcher;
   {
@@ -200,15 +198,13 @@ void SimDesktop::userClicks(WindowNumber window) {
       model_.lastUserPressPoint = found->traits.frame.center();
       model_.lastUserPressTime = model_.now;
     }
-    model_.lastUserInput = model_.lastUserClick = model_.now;
-    watcher = model_.userWatcher;
+    model_.raise(window);
+    watcher = model_.notePress(UserInputKind::button);
   }
-  moveToFront(window);
   if (watcher) watcher(UserInputKind::button);
 }
 
 void SimDesktop::userClicksAt(Point point) {
-  std::optional<WindowNumber> hit;
   std::function<void(UserInputKind)> watcher;
   {
     std::lock_guard guard(model_.lock);
@@ -216,12 +212,10 @@ void SimDesktop::userClicksAt(Point point) {
     model_.lastUserPressTime = model_.now;
     if (const SimModel::Window* found = model_.windowAt(point)) {
       model_.front = found->pid;
-      hit = found->id;
+      model_.raise(found->id);
     }
-    model_.lastUserInput = model_.lastUserClick = model_.now;
-    watcher = model_.userWatcher;
+    watcher = model_.notePress(UserInputKind::button);
   }
-  if (hit) moveToFront(*hit);
   if (watcher) watcher(UserInputKind::button);
 }
 

@@ -231,6 +231,12 @@ WindowNumber SimModel::addOverlay(const OverlayPicture& picture) {
   return id;
 }
 
+std::function<void(UserInputKind)> SimModel::notePress(UserInputKind kind) {
+  lastUserInput = now;
+  if (kind != UserInputKind::key) lastUserClick = now;
+  return userWatcher;
+}
+
 void SimModel::raise(WindowNumber number) {
   auto found = std::find_if(windows.begin(), windows.end(), [&](const Window& w) { return w.id == number; });
   if (found == windows.end()) return;

@@ -133,6 +133,8 @@ struct SimModel {
   const Window* windowAt(Point point) const;
   // The deepest element of the window whose frame contains the point.
   std::optional<NodeID> elementAt(const Window& window, Point point) const;
+  // Notes a press of the user's now; hands back the watcher to tell once unlocked.
+  std::function<void(UserInputKind)> notePress(UserInputKind kind);
   // Advances the clock and hands back what the user does meanwhile, to run unlocked.
   std::vector<std::function<void()>> advance(double seconds);
 

@@ -98,6 +98,7 @@ class AtspiAccessibility : public Accessibility {
   // relative to its window; such positions are moved by the window's place on the screen.
   bool isWindowRelative(AtspiAccessible* object);
   bool isKnownHidden(AtspiAccessible* object);
+  std::optional<AtspiRole> knownRole(const std::string& id, AtspiAccessible* object);
   // The coordinates the toolkit reports extents in: the screen's, or its window's.
   AtspiCoordType coordinatesOf(AtspiAccessible* object) {
     return isWindowRelative(object) ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN;

@@ -34,8 +34,15 @@ AtspiAccessibility::Burst AtspiAccessibility::burst(const std::vector<AtspiPipel
 // The walk passes over a child whose held states say it is not shown: nothing more of it
 // is needed (GTK 4, which never sets SHOWING, is judged by its frames instead).
 bool AtspiAccessibility::isKnownHidden(AtspiAccessible* object) {
-  const bool held = object->states != nullptr && (object->cached_properties & ATSPI_CACHE_STATES) != 0;
-  return held && (object->states->states & (int64_t(1) << ATSPI_STATE_SHOWING)) == 0 && !isWindowRelative(object);
+  return Reading::holdsStates(object) && (object->states->states & (int64_t(1) << ATSPI_STATE_SHOWING)) == 0 &&
+         !isWindowRelative(object);
+}
+
+// The role as far as it is known without asking the app.
+std::optional<AtspiRole> AtspiAccessibility::knownRole(const std::string& id, AtspiAccessible* object) {
+  if (auto settled = settled_[id].role) return settled;
+  if (Reading::libraryHolds(object, ATSPI_CACHE_ROLE)) return object->role;
+  return std::nullopt;
 }
 
 bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
@@ -48,7 +55,8 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
     AtspiAccessible* object = found->second;
     if (isKnownHidden(object)) continue;
     // What the library holds from the app's cache is not asked again.
-    if (!settled_[element.id].role && !Reading::libraryHolds(object, ATSPI_CACHE_ROLE)) {
+    const auto role = knownRole(element.id, object);
+    if (!role) {
       calls.push_back({object, "org.a11y.atspi.Accessible", "GetRole", std::nullopt});
       asked.emplace_back(element.id, Fact::role);
     }
@@ -77,11 +85,7 @@ bool AtspiAccessibility::prefetch(const std::vector<AXElement>& elements) {
     // For a look only (see endReadAhead): texts the library does not hold, and a Qt combo
     // box's name, which it renames unannounced.
     if (!readingAhead_) continue;
-    const auto role = settled_[element.id].role;
-    const bool comboBox = (role ? *role : Reading::libraryHolds(object, ATSPI_CACHE_ROLE) ? object->role
-                                                                                         : ATSPI_ROLE_INVALID) ==
-                          ATSPI_ROLE_COMBO_BOX;
-    if (comboBox || !Reading::libraryHolds(object, ATSPI_CACHE_NAME)) {
+    if (role == ATSPI_ROLE_COMBO_BOX || !Reading::libraryHolds(object, ATSPI_CACHE_NAME)) {
       calls.push_back({object, "org.a11y.atspi.Accessible", "Get", std::nullopt, std::nullopt, "Name"});
       asked.emplace_back(element.id, Fact::name);
     }

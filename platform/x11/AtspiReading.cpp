@@ -199,12 +199,15 @@ std::optional<uint32_t> AtspiAccessibility::Reading::interfacesOf(AtspiAccessibl
 bool AtspiAccessibility::Reading::libraryHolds(AtspiAccessible* object, AtspiCache fact) {
   // The library's own test asks the app for the states of an object whose states it does
   // not hold (to see whether it is transient): that case is decided here, without asking.
-  const bool statesHeld = object->states != nullptr && (object->cached_properties & ATSPI_CACHE_STATES) != 0;
-  if (statesHeld || object->states == nullptr) return _atspi_accessible_test_cache(object, fact);
+  if (holdsStates(object) || object->states == nullptr) return _atspi_accessible_test_cache(object, fact);
   if (fact == ATSPI_CACHE_STATES) return false;
   const AtspiApplication* app = object->parent.app;
   const AtspiCache kept = app == nullptr || app->cache == ATSPI_CACHE_UNDEFINED ? ATSPI_CACHE_DEFAULT : app->cache;
   return (object->cached_properties & fact & kept) != 0;
+}
+
+bool AtspiAccessibility::Reading::holdsStates(AtspiAccessible* object) {
+  return object->states != nullptr && (object->cached_properties & ATSPI_CACHE_STATES) != 0;
 }
 
 void AtspiAccessibility::Reading::holdStates(AtspiAccessible* object, int64_t states) {

@@ -49,6 +49,8 @@ class AtspiAccessibility::Reading {
   // Whether the library holds the fact from the app's cache or its events, so reading it
   // asks nothing of the app.
   static bool libraryHolds(AtspiAccessible* object, AtspiCache fact);
+  // Whether the library holds the object's states (read, or handed to it by holdStates).
+  static bool holdsStates(AtspiAccessible* object);
   // Hands the library states read in a burst: it then holds them as if it had asked, and
   // keeps them current from the app's state-changed events.
   static void holdStates(AtspiAccessible* object, int64_t states);
