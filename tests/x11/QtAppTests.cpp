@@ -53,6 +53,11 @@ TEST_F(QtApp, TheMenuBarAndControlsOfAQtWindowAreRead) {
   EXPECT_NE(state.find("Menu bar (use select_menu_item): File, Edit"), std::string::npos) << state;
   EXPECT_NE(state.find("button \"Greet\""), std::string::npos) << state;
   EXPECT_NE(state.find("text field value=\"hello\""), std::string::npos) << state;
+  // Qt keeps hidden widgets, a stack's other pages and a closed combo box's list in its
+  // tree, at frames such as 0x0 at the screen's corner.
+  EXPECT_NE(state.find("static text \"Shown page\""), std::string::npos) << state;
+  for (const char* unseen : {"Tucked away", "Other page", "\"Green\"", " 0x0"})
+    EXPECT_EQ(state.find(unseen), std::string::npos) << unseen << " in " << state;
 }
 
 TEST_F(QtApp, AMenuCommandOpensItsDialogWhileTheWindowStaysInTheBackground) {
