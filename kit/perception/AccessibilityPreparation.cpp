@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "kit/perception/AX.hpp"
@@ -11,13 +12,18 @@
 namespace AccessibilityPreparation {
 namespace {
 
-std::mutex preparedLock;  // guards preparedPIDs and pagelessPIDs only
+std::mutex preparedLock;  // guards the three sets below only
 std::set<pid_t> preparedPIDs;
-std::set<pid_t> pagelessPIDs;  // browsers whose page did not come when asked
+std::set<pid_t> pagelessPIDs;                // browsers that publish nothing inside their windows
+std::set<WindowNumber> windowsWithoutPage;  // main windows that showed no page when waited for
 
 constexpr int warmUpDepth = 7;
 constexpr int warmUpLimit = 400;
 constexpr double settleAfterFirstWalk = 0.4;
+constexpr double emptyWindowWait = 3.5;
+// A busy machine can take this long to build a fresh page's tree once its window's is there.
+constexpr double pageWait = 10;
+constexpr double pagePoll = 0.2;
 
 bool insertPrepared(pid_t pid) {
   std::lock_guard guard(preparedLock);
@@ -31,22 +37,35 @@ void warmUp(const AXElement& element, int depth, int& visited) {
   for (const auto& child : AX::children(element)) warmUp(child, depth + 1, visited);
 }
 
-// A browser that did not show its page once will not later: it was started without
-// page accessibility (Chromium on Linux), and each wait would cost every call.
-bool waitForWebArea(pid_t pid, const AXElement& window) {
-  {
-    std::lock_guard guard(preparedLock);
-    if (pagelessPIDs.contains(pid)) return false;
-  }
-  Clock& clock = Platform::clock();
-  const double end = clock.now() + 3.5;
-  while (clock.now() < end) {
-    if (AX::containsWebArea(window)) return true;
-    clock.sleep(0.2);
-  }
+// Whether the page shows, when an earlier wait already found out.
+std::optional<bool> knownPageShown(pid_t pid, WindowNumber window) {
   std::lock_guard guard(preparedLock);
-  pagelessPIDs.insert(pid);
-  return false;
+  if (pagelessPIDs.contains(pid)) return false;
+  if (windowsWithoutPage.contains(window)) return true;
+  return std::nullopt;
+}
+
+// A browser started without page accessibility (Chromium on Linux) publishes its windows
+// with nothing inside, and will not later: it is waited for once, not on every call. A
+// main window whose tree is there waits longer for its page, once per window; a dialog
+// has no page to wait for.
+bool waitForWebArea(pid_t pid, WindowNumber number, const AXElement& window) {
+  if (auto known = knownPageShown(pid, number)) return *known;
+  const bool dialog = AX::attribute<std::string>(window, "AXSubrole") != "AXStandardWindow";
+  Clock& clock = Platform::clock();
+  const double start = clock.now();
+  for (;;) {
+    if (AX::containsWebArea(window)) return true;
+    const bool empty = AX::children(window).empty();
+    if (!empty && dialog) return true;
+    if (clock.now() - start >= (empty ? emptyWindowWait : pageWait)) {
+      std::lock_guard guard(preparedLock);
+      if (empty) pagelessPIDs.insert(pid);
+      else windowsWithoutPage.insert(number);
+      return !empty;
+    }
+    clock.sleep(pagePoll);
+  }
 }
 
 }  // namespace
@@ -60,7 +79,7 @@ bool prepare(const RunningApp& app, const WindowInfo& window) {
   bool pageShown = true;
   if (WebRuntime::contains(app) && element && !AX::containsWebArea(*element)) {
     AX::enableWebAccessibility(app.pid, WebRuntime::isElectron(app));
-    pageShown = waitForWebArea(app.pid, *element);
+    pageShown = waitForWebArea(app.pid, window.id, *element);
   }
   if (!isNew || !Platform::desktop().accessibility().wakesOnFirstWalk()) return pageShown;
   if (element && std::find(listed.begin(), listed.end(), *element) == listed.end()) listed.push_back(*element);

@@ -117,6 +117,36 @@ TEST(WebContent, ABrowserThatNeverShowsItsPageIsWaitedForOnceAndTheAgentTold) {
       << state;
 }
 
+// Under load a browser can publish its window's tree seconds before its page's.
+TEST(WebContent, APageLateToItsWindowIsWaitedForAndADialogOrPagelessWindowIsNotWaitedForAgain) {
+  SimScene scene;
+  pid_t browser = scene->addApp({.name = "Chromium", .bundleID = "chromium"});
+  WindowNumber page = scene->addWindow(browser, {.title = "Page"});
+  scene->addElement(scene->windowNode(page), "AXToolbar");
+  const double start = scene->now();
+  scene->at(start + 6, [&] { scene->addElement(scene->windowNode(page), "AXWebArea"); });
+  EXPECT_TRUE(AccessibilityPreparation::prepare(scene.app(browser), *Apps::window(page)));
+  EXPECT_GE(scene->now() - start, 6);
+  EXPECT_LT(scene->now() - start, 7) << "done waiting once the page is there";
+
+  WindowNumber dialog = scene->addWindow(browser, {.title = "Save File", .subrole = "AXDialog"});
+  scene->addElement(scene->windowNode(dialog), "AXButton");
+  double before = scene->now();
+  EXPECT_TRUE(AccessibilityPreparation::prepare(scene.app(browser), *Apps::window(dialog)));
+  EXPECT_NEAR(scene->now() - before, 0, 1e-9) << "a dialog has no page to wait for";
+
+  WindowNumber manager = scene->addWindow(browser, {.title = "Task Manager"});
+  scene->addElement(scene->windowNode(manager), "AXTable");
+  for (double least : {10.0, 0.0}) {
+    before = scene->now();
+    EXPECT_TRUE(AccessibilityPreparation::prepare(scene.app(browser), *Apps::window(manager)));
+    EXPECT_GE(scene->now() - before, least);
+    EXPECT_LT(scene->now() - before, least + 0.5);
+  }
+  const std::string state = scene.call("get_app_state", {{"app", "Chromium"}, {"window_id", manager}});
+  EXPECT_EQ(state.find("only when started for it"), std::string::npos) << state;
+}
+
 TEST(WebContent, ABrowserWindowWithAWebAreaGetsNoWritesAndTheWarmUpRunsOnce) {
   SimScene scene;
   pid_t browser = scene->addApp({.name = "Chromium", .bundleID = "org.chromium.Chromium"});
