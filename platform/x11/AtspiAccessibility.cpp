@@ -147,7 +147,13 @@ constexpr const char* listenedEvents[] = {"object:state-changed", "object:proper
 
 }  // namespace
 
-AtspiAccessibility::AtspiAccessibility(Hooks hooks) : hooks_(std::move(hooks)) {
+AtspiAccessibility::AtspiAccessibility(Hooks hooks)
+    : hooks_(std::move(hooks)), actionLine_([this](pid_t pid) {
+        std::vector<WindowNumber> numbers;
+        if (hooks_.windowsOf)
+          for (const auto& window : hooks_.windowsOf(pid)) numbers.push_back(window.number);
+        return numbers;
+      }) {
   // Some toolkits emit changes only while someone listens for them.
   listener_ = atspi_event_listener_new(forgetSettled, this, nullptr);
   for (const char* event : listenedEvents) atspi_event_listener_register(listener_, event, nullptr);
@@ -212,6 +218,7 @@ void AtspiAccessibility::forgetBus(const std::string& bus) {
   std::erase_if(origins_, ofBus);
   windowRelative_.erase(bus);
   stalledUntil_.erase(bus);
+  actionLine_.forget(bus);
 }
 
 AtspiAccessible* AtspiAccessibility::resolveApplication(pid_t pid) {
@@ -662,6 +669,17 @@ std::optional<AXStatus> AtspiAccessibility::actOnListOfPopUp(Reading& reading, c
   return std::nullopt;
 }
 
+gboolean AtspiAccessibility::doAction(Reading& reading, AtspiAction* action, gint index, GError*& error) {
+  switch (actionLine_.doAction(reading.object, reading.element.pid, index, timeoutMilliseconds_)) {
+    case AtspiActionLine::Outcome::done: return TRUE;
+    case AtspiActionLine::Outcome::refused:
+    case AtspiActionLine::Outcome::running:  // acted, as far as can be told before its dialog closes
+    case AtspiActionLine::Outcome::unanswered: return FALSE;
+    case AtspiActionLine::Outcome::failed: break;
+  }
+  return atspi_action_do_action(action, index, &error);
+}
+
 AXStatus AtspiAccessibility::act(Reading& reading, const std::string& wanted) {
   if (auto listed = actOnListOfPopUp(reading, wanted)) return *listed;
   GError* error = nullptr;
@@ -670,7 +688,7 @@ AXStatus AtspiAccessibility::act(Reading& reading, const std::string& wanted) {
     const gint count = atspi_action_get_n_actions(action, nullptr);
     for (gint i = 0; i < count && !done; ++i) {
       gchar* name = atspi_action_get_action_name(action, i, nullptr);
-      if (name != nullptr && axAction(name) == wanted) done = atspi_action_do_action(action, i, &error);
+      if (name != nullptr && axAction(name) == wanted) done = doAction(reading, action, i, error);
       g_free(name);
     }
   }

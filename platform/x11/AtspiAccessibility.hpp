@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "kit/platform/Accessibility.hpp"
+#include "platform/x11/AtspiActionLine.hpp"
 #include "platform/x11/AtspiPipeline.hpp"
 
 // Accessibility of the apps on the AT-SPI bus (libatspi). An element's identity is its
@@ -83,6 +84,8 @@ class AtspiAccessibility : public Accessibility {
   AXValue read(Reading& reading, const std::string& name, AXStatus& status);
   AXStatus set(Reading& reading, const std::string& name, const AXValue& value);
   AXStatus act(Reading& reading, const std::string& action);
+  // False, without an error, for an action the app has not answered (see AtspiActionLine).
+  gboolean doAction(Reading& reading, AtspiAction* action, gint index, GError*& error);
   // Opening and closing a closed pop-up button's list as listed; none for other actions.
   std::optional<AXStatus> actOnListOfPopUp(Reading& reading, const std::string& action);
   static std::vector<std::string> actionsOf(Reading& reading);
@@ -176,4 +179,5 @@ class AtspiAccessibility : public Accessibility {
   // without the toolkit's popup, which would take the user's keyboard (its items work
   // while the list is closed).
   std::unordered_set<std::string> listsShown_;
+  AtspiActionLine actionLine_;
 };

@@ -474,12 +474,22 @@ std::optional<AXElement> AtspiAccessibility::Reading::activeAmong(const std::vec
 }
 
 // A popup (a combo box's list, a menu) takes the active state while it is open, but the
-// main window stays the one it belongs to: the first window that is no popup.
+// main window stays the one it belongs to: the first window that is no popup. A modal
+// dialog comes first: X apps have no sheets, and the windows it blocks take no input.
 std::optional<AXElement> AtspiAccessibility::Reading::mainWindow() {
   auto isPopup = [&](const AXElement& window) {
     return atspi_accessible_get_role(owner.objects_.at(window.id), nullptr) == ATSPI_ROLE_WINDOW;
   };
+  auto isModal = [&](const AXElement& window) {
+    AtspiStateSet* states = atspi_accessible_get_state_set(owner.objects_.at(window.id));
+    const bool modal = states != nullptr && atspi_state_set_contains(states, ATSPI_STATE_MODAL);
+    if (states != nullptr) g_object_unref(states);
+    return modal;
+  };
   const auto all = windows();
+  if (auto modal = std::find_if(all.begin(), all.end(), [&](const auto& w) { return isModal(w) && !isPopup(w); });
+      modal != all.end())
+    return *modal;
   if (auto active = activeAmong(all); active && !isPopup(*active)) return active;
   auto standing = std::find_if_not(all.begin(), all.end(), isPopup);
   if (standing != all.end()) return *standing;

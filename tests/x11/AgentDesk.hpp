@@ -116,6 +116,13 @@ class AgentDesk : public DesktopSuite {
     return std::nullopt;
   }
 
+  // A file in the test's folder, holding the text.
+  static std::string fileWith(const std::string& name, const std::string& text) {
+    const std::string path = folder_->file(name);
+    std::ofstream(path) << text;
+    return path;
+  }
+
   // mousepad on the file, launched by the agent. A launched mousepad takes the focus once it
   // has loaded the file; the launch's guard gives it back when that happens within its watch,
   // which a loaded machine can outlast: the user then takes it back themselves.

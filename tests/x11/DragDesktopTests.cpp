@@ -80,8 +80,7 @@ struct TextPixels {
 }  // namespace
 
 TEST_F(Drags, SelectedTextIsMovedWithinMousepadAndCopiedIntoAnotherAppsEntry) {
-  const std::string file = folder_->file("drag.txt");
-  std::ofstream(file) << "alpha beta gamma";
+  const std::string file = fileWith("drag.txt", "alpha beta gamma");
   const auto editor = openInMousepad(file);
   ASSERT_TRUE(editor);
   const UserSide before;

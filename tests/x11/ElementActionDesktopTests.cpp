@@ -106,8 +106,7 @@ TEST_F(ElementActions, AWordIsSelectedAndReplacedByAPasteWithoutTheUsersSelectio
 }
 
 TEST_F(ElementActions, MousepadsMenuBarSelectsAllAndSavesWhileInTheBackground) {
-  const std::string file = folder_->file("menus.txt");
-  std::ofstream(file) << "alpha beta";
+  const std::string file = fileWith("menus.txt", "alpha beta");
   const auto editor = openInMousepad(file);
   ASSERT_TRUE(editor);
   const std::string state = tool("get_app_state", {{"app", "mousepad"}});
@@ -139,6 +138,35 @@ TEST_F(ElementActions, MousepadsMenuBarSelectsAllAndSavesWhileInTheBackground) {
   EXPECT_EQ(selections(), "user-clipboard|user-primary");
   desktop_->workspace().requestQuit(editor->pid);
   // Gone before the next test notes the user's window order.
+  EXPECT_TRUE(eventually([] { return !window("mousepad"); }, std::chrono::seconds(10)));
+}
+
+// Mousepad runs its Open dialog's loop inside the handling of the menu item's action. The
+// app answers other connections meanwhile, and a key reaching it while anything waits on the
+// action's connection deadlocks it for good.
+TEST_F(ElementActions, AModalDialogAMenuCommandOpensIsReadAndKeysThatReachItLeaveTheAppAlive) {
+  const auto editor = openInMousepad(fileWith("dialog.txt", "kept"));
+  ASSERT_TRUE(editor);
+  const UserSide before;
+  auto typing = userTypes("typed meanwhile");
+  EXPECT_EQ(firstLine(tool("select_menu_item", {{"app", "mousepad"}, {"path", "File > Open..."}})),
+            "Chose File > Open....");
+  const std::string dialog = tool("get_app_state", {{"app", "mousepad"}});
+  EXPECT_NE(dialog.find("] window \"Open File\" @"), std::string::npos) << dialog;
+  EXPECT_NE(dialog.find("button \"Cancel\""), std::string::npos) << dialog;
+  EXPECT_EQ(firstLine(tool("press_key", {{"app", "mousepad"}, {"key", "Escape"}})), "Pressed Escape.");
+  EXPECT_TRUE(eventually([] {
+    auto front = window("mousepad");
+    return front && front->title.find("dialog.txt") != std::string::npos;
+  })) << "the dialog stayed open";
+  const std::string after = tool("get_app_state", {{"app", "mousepad"}});
+  EXPECT_NE(after.find("text area value=\"kept\""), std::string::npos) << "the app answers: " << after;
+  typing.wait();
+  EXPECT_TRUE(eventually([&] { return readFile(typedFile()) == "typed meanwhile"; })) << readFile(typedFile());
+  const UserSide now;
+  EXPECT_EQ(now.pointer, before.pointer);
+  EXPECT_EQ(now.focus, before.focus);
+  desktop_->workspace().requestQuit(editor->pid);
   EXPECT_TRUE(eventually([] { return !window("mousepad"); }, std::chrono::seconds(10)));
 }
 
