@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 #include <thread>
 
@@ -41,6 +42,16 @@ AXStatus status(std::string_view message) {
 }  // namespace AtspiErrors
 
 namespace {
+
+bool holds(AtspiAccessible* object, std::initializer_list<AtspiStateType> anyOf) {
+  AtspiStateSet* states = atspi_accessible_get_state_set(object);
+  if (states == nullptr) return false;
+  const bool held = std::any_of(anyOf.begin(), anyOf.end(), [&](AtspiStateType state) {
+    return atspi_state_set_contains(states, state);
+  });
+  g_object_unref(states);
+  return held;
+}
 
 constexpr size_t maxChildren = 2000;  // huge tables publish more rows than any listing shows
 constexpr int pageRetries = 10;
@@ -451,11 +462,7 @@ std::vector<AXElement> AtspiAccessibility::Reading::windows() {
   std::erase_if(result, [&](const AXElement& child) {
     AtspiAccessible* window = owner.objects_.at(child.id);
     if (!AtspiRoles::isWindow(atspi_accessible_get_role(window, nullptr))) return true;
-    AtspiStateSet* states = atspi_accessible_get_state_set(window);
-    const bool open = states != nullptr && (atspi_state_set_contains(states, ATSPI_STATE_VISIBLE) ||
-                                            atspi_state_set_contains(states, ATSPI_STATE_ICONIFIED));
-    if (states != nullptr) g_object_unref(states);
-    return !open;
+    return !holds(window, {ATSPI_STATE_VISIBLE, ATSPI_STATE_ICONIFIED});
   });
   return result;
 }
@@ -464,11 +471,7 @@ std::optional<AXElement> AtspiAccessibility::Reading::activeWindow() { return ac
 
 std::optional<AXElement> AtspiAccessibility::Reading::activeAmong(const std::vector<AXElement>& windows) {
   for (const auto& window : windows) {
-    AtspiAccessible* found = owner.objects_.at(window.id);
-    AtspiStateSet* set = atspi_accessible_get_state_set(found);
-    const bool active = set != nullptr && atspi_state_set_contains(set, ATSPI_STATE_ACTIVE);
-    if (set != nullptr) g_object_unref(set);
-    if (active) return window;
+    if (holds(owner.objects_.at(window.id), {ATSPI_STATE_ACTIVE})) return window;
   }
   return std::nullopt;
 }
@@ -480,16 +483,11 @@ std::optional<AXElement> AtspiAccessibility::Reading::mainWindow() {
   auto isPopup = [&](const AXElement& window) {
     return atspi_accessible_get_role(owner.objects_.at(window.id), nullptr) == ATSPI_ROLE_WINDOW;
   };
-  auto isModal = [&](const AXElement& window) {
-    AtspiStateSet* states = atspi_accessible_get_state_set(owner.objects_.at(window.id));
-    const bool modal = states != nullptr && atspi_state_set_contains(states, ATSPI_STATE_MODAL);
-    if (states != nullptr) g_object_unref(states);
-    return modal;
+  auto isModalDialog = [&](const AXElement& window) {
+    return !isPopup(window) && holds(owner.objects_.at(window.id), {ATSPI_STATE_MODAL});
   };
   const auto all = windows();
-  if (auto modal = std::find_if(all.begin(), all.end(), [&](const auto& w) { return isModal(w) && !isPopup(w); });
-      modal != all.end())
-    return *modal;
+  if (auto modal = std::find_if(all.begin(), all.end(), isModalDialog); modal != all.end()) return *modal;
   if (auto active = activeAmong(all); active && !isPopup(*active)) return active;
   auto standing = std::find_if_not(all.begin(), all.end(), isPopup);
   if (standing != all.end()) return *standing;
