@@ -12,13 +12,27 @@ constexpr int pollMilliseconds = 10;
 
 const char* const rootPath = "/org/a11y/atspi/accessible/root";
 
-// One call on the app's shared connection, its answer or none.
-DBusMessage* ask(AtspiApplication* app, const char* path, const char* interface, const char* method, int timeout) {
+// One call on the app's shared connection: its reply, if it was no error, and whether the
+// app answered at all (an error is an answer; a time-out is not).
+struct Answer {
+  DBusMessage* reply = nullptr;  // the caller unrefs it
+  bool answered = false;
+};
+
+Answer ask(AtspiApplication* app, const char* path, const char* interface, const char* method, int timeout) {
   DBusMessage* message = dbus_message_new_method_call(app->bus_name, path, interface, method);
-  if (message == nullptr) return nullptr;
-  DBusMessage* reply = dbus_connection_send_with_reply_and_block(app->bus, message, timeout, nullptr);
+  if (message == nullptr) return {};
+  DBusError error;
+  dbus_error_init(&error);
+  Answer answer;
+  answer.reply = dbus_connection_send_with_reply_and_block(app->bus, message, timeout, &error);
   dbus_message_unref(message);
-  return reply;
+  const bool unanswered = dbus_error_has_name(&error, DBUS_ERROR_NO_REPLY) ||
+                          dbus_error_has_name(&error, DBUS_ERROR_TIMEOUT) ||
+                          dbus_error_has_name(&error, DBUS_ERROR_DISCONNECTED);
+  answer.answered = answer.reply != nullptr || (dbus_error_is_set(&error) && !unanswered);
+  dbus_error_free(&error);
+  return answer;
 }
 
 bool isReturn(DBusMessage* reply) {
@@ -27,10 +41,9 @@ bool isReturn(DBusMessage* reply) {
 
 // Whether the app still answers reads while it has not answered the action.
 bool answersReads(AtspiAccessible* object) {
-  DBusMessage* reply = ask(object->parent.app, object->parent.path, "org.a11y.atspi.Accessible", "GetRole", readTimeout);
-  const bool answered = isReturn(reply);
-  if (reply != nullptr) dbus_message_unref(reply);
-  return answered;
+  Answer answer = ask(object->parent.app, object->parent.path, "org.a11y.atspi.Accessible", "GetRole", readTimeout);
+  if (answer.reply != nullptr) dbus_message_unref(answer.reply);
+  return answer.answered;
 }
 
 AtspiActionLine::Outcome outcomeOf(DBusMessage* reply) {
@@ -48,14 +61,16 @@ AtspiActionLine::~AtspiActionLine() {
 
 std::optional<std::string> AtspiActionLine::addressOf(AtspiApplication* app) {
   if (auto known = addresses_.find(app->bus_name); known != addresses_.end()) return known->second;
-  DBusMessage* reply = ask(app, rootPath, "org.a11y.atspi.Application", "GetApplicationBusAddress", addressTimeout);
-  std::optional<std::string> address;
-  const char* text = nullptr;
-  if (isReturn(reply) && dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID)) {
-    address = text;
-    addresses_[app->bus_name] = *address;  // empty for an app that offers no connection of its own
-  }
-  if (reply != nullptr) dbus_message_unref(reply);
+  Answer answer = ask(app, rootPath, "org.a11y.atspi.Application", "GetApplicationBusAddress", addressTimeout);
+  if (!answer.answered) return std::nullopt;  // asked again next time
+  // Empty for an app that offers no connection of its own (an error answers so).
+  const char* text = "";
+  if (answer.reply != nullptr &&
+      !dbus_message_get_args(answer.reply, nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID))
+    text = "";
+  std::string address = text;
+  if (answer.reply != nullptr) dbus_message_unref(answer.reply);
+  addresses_[app->bus_name] = address;
   return address;
 }
 
