@@ -125,9 +125,10 @@ AtspiActionLine::Outcome AtspiActionLine::doAction(AtspiAccessible* object, pid_
     close(line);
     return Outcome::failed;
   }
-  dbus_connection_flush(line.connection);
   open_.push_back(line);
 
+  // Writing, and the handshake before it, happen in this loop's bounded waits: an app that
+  // does not answer at all never finishes the handshake.
   const auto deadline = line.sent + std::chrono::milliseconds(timeoutMilliseconds);
   bool asked = false;
   while (!dbus_pending_call_get_completed(line.pending)) {
